@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+
+namespace velmor {
+
+// Runs work on the main thread. Post may be called from any thread, never waits for the
+// main thread, and tasks run in the order they were posted.
+class Dispatcher {
+ public:
+  virtual ~Dispatcher() = default;
+  virtual void Post(std::function<void()> task) = 0;
+};
+
+}  // namespace velmor

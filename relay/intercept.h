@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velmor {
+
+class TIdTCPConnection;
+
+// One block of relayed bytes: a growable buffer with a read/write position (0 on entry).
+struct TMemoryStream {
+  std::vector<std::uint8_t> data;
+  std::size_t position = 0;
+};
+
+// The tap of a client connection. The relay calls it inline on the connection's worker
+// thread; one tap serves every connection, so two clients mean concurrent calls with
+// different connections. A connection's calls never overlap each other, and Disconnect
+// is its last call. An exception thrown by a call ends that connection.
+class TIdConnectionIntercept {
+ public:
+  virtual ~TIdConnectionIntercept() = default;
+  // A block about to be written to the game client: what `block` holds on return, from
+  // its first byte to its end, is what the client receives.
+  virtual void Send(TIdTCPConnection& connection, TMemoryStream& block) = 0;
+  // A block received from the game client: what `block` holds on return is forwarded.
+  virtual void Receive(TIdTCPConnection& connection, TMemoryStream& block) = 0;
+  // The client connection is being closed.
+  virtual void Disconnect(TIdTCPConnection& connection) = 0;
+};
+
+}  // namespace velmor
