@@ -28,7 +28,9 @@ TContainer::TContainer(std::string name, TControl* parent, TRect bounds, std::st
 
 TLabel::TLabel(std::string name, TControl* parent, TRect bounds, std::string caption,
                bool word_wrap)
-    : TControl(std::move(name), parent, bounds), caption_(std::move(caption)), word_wrap_(word_wrap) {}
+    : TControl(std::move(name), parent, bounds),
+      caption_(std::move(caption)),
+      word_wrap_(word_wrap) {}
 
 void TLabel::SetCaption(std::string caption) {
   if (caption_ == caption) return;
