@@ -1,0 +1,103 @@
+#include "shell/settings_file.h"
+
+#include <cstdio>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velmor {
+namespace {
+
+// The C file functions with a path that may hold any character the file system allows.
+std::FILE* OpenFile(const std::filesystem::path& path, bool for_writing) {
+#ifdef _WIN32
+  return _wfopen(path.c_str(), for_writing ? L"wb" : L"rb");
+#else
+  return std::fopen(path.c_str(), for_writing ? "wb" : "rb");
+#endif
+}
+
+// Pushes the written bytes through the system's caches onto the disk, so that the rename
+// that follows can never expose a file whose content is still missing after a crash.
+bool SyncToDisk(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+  return _commit(_fileno(file)) == 0;
+#else
+  return fsync(fileno(file)) == 0;
+#endif
+}
+
+}  // namespace
+
+std::vector<std::string> SplitSettingsText(std::string_view text) {
+  if (auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string JoinSettingsLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::optional<std::vector<std::string>> ReadSettingsFile(const std::filesystem::path& path) {
+  std::FILE* file = OpenFile(path, false);
+  if (file == nullptr) return std::nullopt;
+  std::string content;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  // A directory opens on some systems and only fails here.
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::nullopt;
+  return SplitSettingsText(content);
+}
+
+bool WriteSettingsFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
+  std::filesystem::path temporary = path;
+  temporary += ".tmp";
+  std::FILE* file = OpenFile(temporary, true);
+  if (file == nullptr) return false;
+  const std::string text = JoinSettingsLines(lines);
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  written = SyncToDisk(file) && written;
+  written = std::fclose(file) == 0 && written;
+  std::error_code error;
+  if (written) std::filesystem::rename(temporary, path, error);
+  if (!written || error) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> DefaultSettingsLines(const std::string& client_port,
+                                              const std::string& server_ip,
+                                              const std::string& server_port) {
+  return {client_port, server_ip, server_port, kRelayStop, kWindowShow, kAnimationOn};
+}
+
+void PadSettingsLines(std::vector<std::string>& lines, const std::vector<std::string>& defaults) {
+  for (std::size_t i = lines.size(); i < defaults.size(); ++i) lines.push_back(defaults[i]);
+}
+
+}  // namespace velmor
