@@ -1,0 +1,71 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "speech/log_line.h"
+#include "speech/rtf_writer.h"
+
+// The conversation log: every line the program logs, in the order it was appended, kept
+// for the whole run and written to a Rich Text Format file at exit.
+//
+// Threads: the log belongs to the main thread. Relay workers never call it directly; they
+// post their lines to the main thread (see platform/dispatch.h).
+namespace velmor {
+
+// The decimal text of n, with a leading "0" when n is below 10 (a year keeps all digits).
+std::string TwoDigits(int n);
+
+// "Velmor_Logfile_YYYYMMDD_HHMM.rtf" for a local time; seconds are not part of the name.
+std::string LogFileName(const std::tm& when);
+
+class ConversationLog {
+ public:
+  // Called once for each appended line, after it has been added.
+  using Observer = std::function<void(const LogLine& line)>;
+
+  // The font of the log pane, and so of the log file.
+  static constexpr const char* kFontName = "MS Sans Serif";
+  static constexpr int kFontPoints = 8;
+
+  // Appends one line in the given colour and style; the next line starts again from black
+  // and regular unless it says otherwise. Constant time (amortised) per line.
+  void AppendLogLine(std::string text, TColor color = clBlack, LogStyle style = LogStyle::kRegular);
+  void AppendLogLine(LogLine line);
+
+  int LineCount() const { return static_cast<int>(lines_.size()); }
+  const LogLine& Line(int index) const { return lines_.at(static_cast<std::size_t>(index)); }
+  const std::vector<LogLine>& Lines() const { return lines_; }
+
+  // The view's hook; it sees each new line once, so it never needs to redraw the whole log.
+  // The line it is handed lives in the log; the observer must not append lines itself.
+  void SetObserver(Observer observer) { observer_ = std::move(observer); }
+
+  // "<date> <time> --- Start Logging ---" and "<date> <time> --- End Logging ---", in black
+  // and regular, with the current local time or the one given.
+  void WriteStartLine();
+  void WriteStartLine(const std::tm& now);
+  void WriteEndLine();
+  void WriteEndLine(const std::tm& now);
+
+  // Writes the log as an RTF file named by LogFileName into the folder (empty: the working
+  // directory) and returns the name written, folder included; a log of fewer than three
+  // lines (start and end line alone) writes nothing and returns nothing.
+  //
+  // An existing log is never replaced: when the name is taken, "_2", "_3", ... is put
+  // before ".rtf". The file is written under a temporary name in the same folder and then
+  // claimed under its final name in one step, so there is never a half-written log and no
+  // temporary file is left behind. Throws velmor::Exception when the file cannot be
+  // written: "Die Logdatei "<name>" konnte nicht geschrieben werden: <system's reason>".
+  std::optional<std::string> SaveLogFile(const std::string& folder = {}) const;
+  std::optional<std::string> SaveLogFile(const std::string& folder, const std::tm& now) const;
+
+ private:
+  std::vector<LogLine> lines_;
+  Observer observer_;
+};
+
+}  // namespace velmor

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <ctime>
+#include <locale>
+#include <string>
+#include <string_view>
+
+// The time and date texts that log lines carry, in the user's locale.
+//
+// The texts are Windows-1252 like all text in the program. The formats used (long time,
+// short date) are plain digits and separators in practice; should a locale produce UTF-8
+// (say an AM/PM marker outside ASCII), it is narrowed to Windows-1252 with "?" for what
+// that code page lacks. All functions may be called from any thread.
+namespace velmor {
+
+// The current local time, broken down.
+std::tm LocalNow();
+
+// The environment's locale, or the classic "C" locale when the environment names one that
+// this system does not have. Made once.
+const std::locale& UserLocale();
+
+// The local time in the locale's long time format (%X), e.g. "14:05:09".
+std::string TimeText();
+std::string TimeText(const std::tm& when);
+std::string TimeText(const std::tm& when, const std::locale& locale);
+
+// The local date in the locale's short date format (%x), e.g. "07.12.2026".
+std::string DateText();
+std::string DateText(const std::tm& when);
+std::string DateText(const std::tm& when, const std::locale& locale);
+
+// Text from the C library or the locale (a time text, a system error message) as
+// Windows-1252: valid UTF-8 that is not plain ASCII is narrowed, with "?" for characters
+// outside the code page; anything else is taken as already 8-bit and kept as it is.
+std::string LocaleTextToWindows1252(std::string_view text);
+
+}  // namespace velmor
