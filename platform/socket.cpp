@@ -1,0 +1,161 @@
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <vector>
+
+namespace velmor {
+
+namespace {
+
+sockaddr_in MakeAddress(std::uint32_t address, std::uint16_t port) {
+  sockaddr_in result{};
+  result.sin_family = AF_INET;
+  result.sin_addr.s_addr = htonl(address);
+  result.sin_port = htons(port);
+  return result;
+}
+
+}  // namespace
+
+void StartSocketLayer() {}
+
+Socket::Socket(Socket&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = kNoHandle;
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = kNoHandle;
+  }
+  return *this;
+}
+
+Socket Socket::Open() {
+  int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (handle < 0) RaiseLastSocketError();
+  return Socket(handle);
+}
+
+void Socket::SetReuseAddress(bool on) {
+  int value = on ? 1 : 0;
+  if (::setsockopt(handle_, SOL_SOCKET, SO_REUSEADDR, &value, sizeof value) != 0) {
+    RaiseLastSocketError();
+  }
+}
+
+void Socket::AllowPromptRebind() {
+  SetReuseAddress(true);
+}
+
+void Socket::Bind(std::uint32_t address, std::uint16_t port) {
+  sockaddr_in local = MakeAddress(address, port);
+  if (::bind(handle_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    RaiseLastSocketError();
+  }
+}
+
+void Socket::Listen(int backlog) {
+  if (::listen(handle_, backlog) != 0) RaiseLastSocketError();
+}
+
+Socket Socket::Accept() const {
+  for (;;) {
+    int handle = ::accept4(handle_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (handle >= 0) return Socket(handle);
+    if (errno != EINTR) RaiseLastSocketError();
+  }
+}
+
+void Socket::Connect(std::uint32_t address, std::uint16_t port) {
+  sockaddr_in remote = MakeAddress(address, port);
+  if (::connect(handle_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
+    return;
+  }
+  if (errno != EINTR) RaiseLastSocketError();
+  // An interrupted connect goes on in the background; wait for its outcome.
+  pollfd entry{handle_, POLLOUT, 0};
+  while (::poll(&entry, 1, -1) < 0) {
+    if (errno != EINTR) RaiseLastSocketError();
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) RaiseLastSocketError();
+  if (error != 0) throw EIdSocketError(WsaErrorFromErrno(error));
+}
+
+std::size_t Socket::Receive(std::uint8_t* buffer, std::size_t size) {
+  for (;;) {
+    ssize_t count = ::recv(handle_, buffer, size, 0);
+    if (count >= 0) return static_cast<std::size_t>(count);
+    if (errno != EINTR) RaiseLastSocketError();
+  }
+}
+
+std::size_t Socket::Send(const std::uint8_t* data, std::size_t size) {
+  for (;;) {
+    ssize_t count = ::send(handle_, data, size, MSG_NOSIGNAL);
+    if (count >= 0) return static_cast<std::size_t>(count);
+    if (errno != EINTR) RaiseLastSocketError();
+  }
+}
+
+void Socket::Shutdown(Direction direction) noexcept {
+  if (handle_ == kNoHandle) return;
+  int how = direction == Direction::kReceive ? SHUT_RD
+            : direction == Direction::kSend  ? SHUT_WR
+                                             : SHUT_RDWR;
+  ::shutdown(handle_, how);
+}
+
+void Socket::Close() noexcept {
+  if (handle_ == kNoHandle) return;
+  ::close(handle_);
+  handle_ = kNoHandle;
+}
+
+std::uint16_t Socket::LocalPort() const {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    RaiseLastSocketError();
+  }
+  return ntohs(local.sin_port);
+}
+
+int WaitForReadable(std::span<const int> handles, std::span<bool> readable, int timeout_ms) {
+  // The pump waits on two sockets every cycle: keep that case off the heap.
+  std::array<pollfd, 4> fixed{};
+  std::vector<pollfd> grown;
+  std::span<pollfd> entries(fixed.data(), handles.size());
+  if (handles.size() > fixed.size()) {
+    grown.resize(handles.size());
+    entries = std::span<pollfd>(grown);
+  }
+  for (std::size_t i = 0; i < handles.size(); ++i) entries[i] = pollfd{handles[i], POLLIN, 0};
+  for (;;) {
+    int ready = ::poll(entries.data(), entries.size(), timeout_ms);
+    if (ready >= 0) break;
+    if (errno != EINTR) RaiseLastSocketError();
+    if (timeout_ms >= 0) {
+      for (bool& flag : readable) flag = false;
+      return 0;
+    }
+  }
+  int count = 0;
+  for (std::size_t i = 0; i < entries.size() && i < readable.size(); ++i) {
+    readable[i] = (entries[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (readable[i]) ++count;
+  }
+  return count;
+}
+
+}  // namespace velmor

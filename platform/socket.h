@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/socket_error.h"
+
+// A thin owner of one IPv4 TCP socket in blocking mode. Every failure raises EIdSocketError
+// with the Windows Sockets number (platform/socket_error.h). Sockets are opened
+// close-on-exec, and sending never raises SIGPIPE.
+//
+// A Socket is not synchronised: one thread uses it, except that Shutdown() may be called
+// from another thread as long as the owner guarantees the handle is not closed meanwhile.
+namespace velmor {
+
+// Starts the platform's socket layer once per process. Where it cannot start, raises
+// "Winsock Initialization Error."; on POSIX there is nothing to start.
+void StartSocketLayer();
+
+class Socket {
+ public:
+  static constexpr int kNoHandle = -1;
+
+  Socket() = default;
+  explicit Socket(int handle) : handle_(handle) {}
+  Socket(Socket&& other) noexcept;
+  Socket& operator=(Socket&& other) noexcept;
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  ~Socket() { Close(); }
+
+  // A new IPv4 TCP stream socket.
+  static Socket Open();
+
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  int Handle() const { return handle_; }
+
+  void SetReuseAddress(bool on);
+  // For a listener: its port is free for a new listener as soon as this one closes, even
+  // while connections accepted on it still linger in TIME_WAIT, as on Windows without any
+  // option. Two listeners still never share a port. (POSIX: SO_REUSEADDR.)
+  void AllowPromptRebind();
+  // `address` in host byte order; 0 is every local address. Port 0 lets the system choose.
+  void Bind(std::uint32_t address, std::uint16_t port);
+  void Listen(int backlog);
+  // Waits for and returns the next connection. Interruptions by signals are retried.
+  Socket Accept() const;
+  // Blocks until connected or refused; the system's own connect timeout applies.
+  void Connect(std::uint32_t address, std::uint16_t port);
+  // One receive of at most `size` bytes; 0 means the peer has closed its side.
+  std::size_t Receive(std::uint8_t* buffer, std::size_t size);
+  // One send; returns how many bytes the system took (possibly fewer than `size`).
+  std::size_t Send(const std::uint8_t* data, std::size_t size);
+
+  enum class Direction { kReceive, kSend, kBoth };
+  // Ends one or both directions; errors (not connected, ...) are ignored. Wakes a wait or a
+  // blocked receive or send on this socket in another thread.
+  void Shutdown(Direction direction) noexcept;
+  // Closes the handle; closing a closed socket does nothing.
+  void Close() noexcept;
+
+  std::uint16_t LocalPort() const;
+
+ private:
+  int handle_ = kNoHandle;
+};
+
+// Waits until at least one of `handles` is readable, or `timeout_ms` has passed (-1: no
+// limit). A closed peer or a pending error counts as readable, so the next receive reports
+// it. Sets `readable[i]` for every handle; returns how many are readable (0 on time-out;
+// an interruption by a signal also returns 0 when a limit was given).
+int WaitForReadable(std::span<const int> handles, std::span<bool> readable, int timeout_ms);
+
+}  // namespace velmor

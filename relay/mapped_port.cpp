@@ -1,0 +1,105 @@
+#include "relay/mapped_port.h"
+
+#include <array>
+#include <exception>
+#include <optional>
+
+namespace velmor {
+
+WorkerFactory TIdMappedPortTCP::MakeWorkerFactory() {
+  return [host = MappedHost, port = MappedPort, greeting = Greeting](
+             std::shared_ptr<ServerState> state,
+             std::unique_ptr<TIdTCPServerConnection> connection) -> std::shared_ptr<TIdPeerThread> {
+    return std::make_shared<TIdMappedPortThread>(std::move(state), std::move(connection), host,
+                                                 port, greeting);
+  };
+}
+
+TIdMappedPortThread::TIdMappedPortThread(std::shared_ptr<ServerState> state,
+                                         std::unique_ptr<TIdTCPServerConnection> connection,
+                                         std::string host, std::int32_t port, std::string greeting)
+    : TIdPeerThread(std::move(state), std::move(connection)),
+      host_(std::move(host)),
+      port_(port),
+      greeting_(std::move(greeting)) {}
+
+TIdMappedPortThread::~TIdMappedPortThread() = default;
+
+void TIdMappedPortThread::BeforeRun() {
+  Connection().Intercept = State().intercept;
+  if (!greeting_.empty()) {
+    Connection().WriteChunk(std::span<const std::uint8_t>(
+        reinterpret_cast<const std::uint8_t*>(greeting_.data()), greeting_.size()));
+  }
+  ConnectToServer();
+  if (!Connection().Connected()) StopSelf();
+}
+
+void TIdMappedPortThread::ConnectToServer() {
+  try {
+    auto client = std::make_unique<TIdTCPClient>(host_, port_);
+    client->Connect();
+    std::lock_guard lock(wake_mutex_);
+    outbound_ = std::move(client);
+    // A stop that came during the connect attempt found nothing to shut down here.
+    if (Stopped()) outbound_->Interrupt();
+  } catch (...) {
+    Connection().Close();
+  }
+}
+
+void TIdMappedPortThread::Run() {
+  TIdTCPServerConnection& client = Connection();
+  TIdTCPClient& server = *outbound_;
+  if (!client.Connected() || !server.Connected()) {
+    client.Close();
+    StopSelf();
+    return;
+  }
+
+  std::array<int, 2> handles{client.Handle(), server.Handle()};
+  std::array<bool, 2> readable{};
+  WaitForReadable(handles, readable, -1);
+
+  std::optional<int> socket_error;
+  std::exception_ptr other_error;
+  try {
+    if (readable[0]) {
+      std::vector<std::uint8_t> block = client.ReadChunk();
+      if (!block.empty()) server.WriteChunk(block);
+    }
+    if (readable[1]) {
+      std::vector<std::uint8_t> block = server.ReadChunk();
+      if (!block.empty()) client.WriteChunk(block);
+    }
+  } catch (const EIdSocketError& error) {
+    socket_error = error.LastError();
+  } catch (const EIdClosedSocket&) {
+    // Dropped: the checks below see which side has gone.
+  } catch (...) {
+    other_error = std::current_exception();
+  }
+
+  if (!server.Connected()) client.Close();
+  if (socket_error) {
+    bool fatal = *socket_error == kWsaConnAborted || *socket_error == kWsaConnReset;
+    if (fatal || previous_cycle_failed_) client.Close();
+  }
+  previous_cycle_failed_ = socket_error.has_value();
+  if (other_error || !client.Connected()) StopSelf();
+}
+
+void TIdMappedPortThread::AfterRun() {
+  std::unique_ptr<TIdTCPClient> released;
+  {
+    std::lock_guard lock(wake_mutex_);
+    released.swap(outbound_);
+  }
+  if (released) released->Close();
+}
+
+void TIdMappedPortThread::WakeMore() noexcept {
+  if (outbound_) outbound_->Interrupt();
+}
+
+}  // namespace velmor

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "relay/intercept_link.h"
+
+// What a relay shares with its threads. Workers hold it by shared pointer, so it outlives
+// a relay that was destroyed while a worker was still running.
+namespace velmor {
+
+class TIdPeerThread;
+
+struct ServerState {
+  explicit ServerState(std::shared_ptr<InterceptLink> link) : intercept(std::move(link)) {}
+
+  // The connection list: live workers. The listener adds, a worker removes itself as its
+  // last use of this state, deactivation stops every worker under the lock.
+  std::mutex mutex;
+  std::condition_variable emptied;  // notified whenever a worker leaves the list
+  std::list<std::shared_ptr<TIdPeerThread>> threads;
+
+  // The relay's tap as it was at activation.
+  const std::shared_ptr<InterceptLink> intercept;
+};
+
+}  // namespace velmor

@@ -1,0 +1,95 @@
+#include "platform/socket.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <future>
+#include <thread>
+
+namespace velmor {
+namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001;
+
+struct Pair {
+  Socket listener = Socket::Open();
+  Socket near;
+  Socket far;
+  Pair() {
+    listener.Bind(kLoopback, 0);
+    listener.Listen(4);
+    near = Socket::Open();
+    near.Connect(kLoopback, listener.LocalPort());
+    far = listener.Accept();
+  }
+};
+
+TEST(SocketTest, SocketsAreCloseOnExec) {
+  Pair pair;
+  for (const Socket* socket : {&pair.listener, &pair.near, &pair.far}) {
+    EXPECT_TRUE(fcntl(socket->Handle(), F_GETFD) & FD_CLOEXEC);
+  }
+}
+
+TEST(SocketTest, ShutdownWakesAWaitInAnotherThread) {
+  Pair pair;
+  auto wait = std::async(std::launch::async, [&] {
+    std::array<int, 1> handles{pair.far.Handle()};
+    std::array<bool, 1> readable{};
+    return WaitForReadable(handles, readable, -1);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  pair.far.Shutdown(Socket::Direction::kBoth);
+  ASSERT_EQ(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(wait.get(), 1);
+}
+
+TEST(SocketTest, WaitReportsWhichSocketIsReadable) {
+  Pair first;
+  Pair second;
+  const std::uint8_t byte = 1;
+  second.near.Send(&byte, 1);
+  std::array<int, 2> handles{first.far.Handle(), second.far.Handle()};
+  std::array<bool, 2> readable{};
+  EXPECT_EQ(WaitForReadable(handles, readable, 1000), 1);
+  EXPECT_FALSE(readable[0]);
+  EXPECT_TRUE(readable[1]);
+  EXPECT_EQ(WaitForReadable({handles.data(), 1}, {readable.data(), 1}, 10), 0);
+}
+
+TEST(SocketTest, SendingToAClosedPeerRaisesInsteadOfSignalling) {
+  Pair pair;
+  pair.far.Close();
+  std::vector<std::uint8_t> block(65536, 0);
+  try {
+    for (int i = 0; i < 100; ++i) pair.near.Send(block.data(), block.size());
+    FAIL() << "send kept succeeding";
+  } catch (const EIdSocketError& error) {
+    EXPECT_TRUE(error.LastError() == kWsaShutdown || error.LastError() == kWsaConnReset)
+        << error.LastError();
+  }
+}
+
+TEST(SocketTest, BindingATakenPortRaises10048) {
+  Pair pair;
+  Socket second = Socket::Open();
+  try {
+    second.Bind(kLoopback, pair.listener.LocalPort());
+    FAIL();
+  } catch (const EIdSocketError& error) {
+    EXPECT_EQ(error.LastError(), kWsaAddressInUse);
+    EXPECT_STREQ(error.what(), "Socket Error # 10048\r\nAddress already in use.");
+  }
+}
+
+TEST(SocketTest, ReceiveReportsPeerCloseAsZero) {
+  Pair pair;
+  pair.near.Close();
+  std::uint8_t buffer[8];
+  EXPECT_EQ(pair.far.Receive(buffer, sizeof buffer), 0u);
+}
+
+}  // namespace
+}  // namespace velmor

@@ -1,0 +1,250 @@
+#include <sys/socket.h>
+
+#include <fcntl.h>
+
+#include "relay/relay_fixture.h"
+
+namespace velmor::testing {
+namespace {
+
+using RelayLifecycleTest = RelayTest;
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Exception& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+bool Refused(std::uint16_t port) {
+  try {
+    ConnectTo(port);
+  } catch (const EIdSocketError& error) {
+    return error.LastError() == kWsaConnRefused;
+  }
+  return false;
+}
+
+TEST_F(RelayLifecycleTest, NewRelayIsInactiveWithTheUsualSettings) {
+  TIdMappedPortTCP relay;
+  EXPECT_FALSE(relay.Active());
+  EXPECT_EQ(relay.BindingCount(), 0u);
+  EXPECT_EQ(relay.MappedHost, "");
+  EXPECT_EQ(relay.MappedPort, 0);
+  EXPECT_EQ(relay.DefaultPort, 0);
+  EXPECT_EQ(relay.Intercept, nullptr);
+  EXPECT_EQ(relay.ListenQueue, 15);
+  EXPECT_EQ(relay.MaxConnections, 0);
+  EXPECT_EQ(relay.TerminateWaitTime, 5000);
+  EXPECT_EQ(relay.ReuseSocket, TIdReuseSocket::rsOSDependent);
+  EXPECT_EQ(relay.Greeting, "");
+}
+
+TEST_F(RelayLifecycleTest, NewEndpointTakesTheDefaultPortAndAnyAddress) {
+  TIdMappedPortTCP relay;
+  relay.DefaultPort = 2592;
+  TIdSocketHandle& binding = relay.AddBinding();
+  EXPECT_EQ(binding.IP, "");
+  EXPECT_EQ(binding.Port, 2592);
+  EXPECT_EQ(relay.BoundPort(0), 2592);
+}
+
+TEST_F(RelayLifecycleTest, PortInUseFailsWithBindMessageAndLeavesNothingOpen) {
+  Socket blocker = Socket::Open();
+  blocker.Bind(0, 0);
+  blocker.Listen(1);
+  const std::uint16_t free_port = UnusedPort();
+  const int descriptors = OpenDescriptors();
+
+  TIdMappedPortTCP relay;
+  relay.DefaultPort = free_port;
+  relay.AddBinding();
+  relay.DefaultPort = blocker.LocalPort();
+  relay.AddBinding();
+  EXPECT_EQ(MessageOf([&] { relay.SetActive(true); }),
+            "Could not bind socket. Address and port are already in use.");
+
+  EXPECT_FALSE(relay.Active());
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  EXPECT_TRUE(Refused(free_port)) << "the endpoint bound before the failure still listens";
+}
+
+TEST_F(RelayLifecycleTest, OtherBindFailureIsASocketError) {
+  TIdMappedPortTCP relay;
+  relay.AddBinding().IP = "192.0.2.1";  // not an address of this machine; nothing is sent
+  EXPECT_EQ(MessageOf([&] { relay.SetActive(true); }),
+            "Socket Error # 10049\r\nCannot assign requested address.");
+  EXPECT_FALSE(relay.Active());
+}
+
+TEST_F(RelayLifecycleTest, WithoutEndpointsActivationAddsOneOnTheDefaultPort) {
+  StartRelay();
+  EXPECT_EQ(relay_->BindingCount(), 1u);
+  relay_->SetActive(false);
+  relay_->SetActive(true);
+  EXPECT_EQ(relay_->BindingCount(), 1u);
+}
+
+TEST_F(RelayLifecycleTest, StartStopStartOnTheSamePortAfterClientsWereConnected) {
+  StartRelay();
+  const std::uint16_t port = RelayPort();
+  Pair closed_by_stop = Connect();
+  Pair closed_by_server = Connect();
+  closed_by_server.server.Close();
+  EXPECT_TRUE(SeesClose(closed_by_server.client));
+  relay_->SetActive(false);  // the relay closes first: its side lingers in TIME_WAIT
+  EXPECT_TRUE(Refused(port));
+  relay_.reset();
+
+  relay_ = std::make_unique<TIdMappedPortTCP>();
+  relay_->MappedHost = "127.0.0.1";
+  relay_->MappedPort = backend_.LocalPort();
+  relay_->DefaultPort = port;
+  relay_->AddBinding();
+  relay_->SetActive(true);
+  Pair pair = Connect();
+  SendText(pair.server, "again");
+  EXPECT_EQ(ReceiveText(pair.client, 5), "again");
+}
+
+TEST_F(RelayLifecycleTest, DeactivationClosesConnectedClientsAndServers) {
+  StartRelay();
+  Pair first = Connect();
+  Pair second = Connect();
+  SendText(first.client, "busy");
+  EXPECT_EQ(ReceiveText(first.server, 4), "busy");
+
+  relay_->SetActive(false);
+
+  EXPECT_FALSE(relay_->Active());
+  EXPECT_TRUE(Refused(RelayPort()));
+  for (Pair* pair : {&first, &second}) {
+    EXPECT_TRUE(SeesClose(pair->client));
+    EXPECT_TRUE(SeesClose(pair->server));
+  }
+  EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), 2);
+}
+
+TEST_F(RelayLifecycleTest, DeactivationWakesAWorkerBlockedWritingToAClientThatDoesNotRead) {
+  StartRelay();
+  Pair pair = Connect();
+  // Flood the client, which reads nothing, until the relay stops taking data.
+  std::vector<std::uint8_t> chunk(65536, 'z');
+  std::size_t taken = 0;
+  for (int idle = 0; idle < 20;) {
+    ssize_t n = ::send(pair.server.Handle(), chunk.data(), chunk.size(), MSG_DONTWAIT);
+    if (n > 0) {
+      taken += static_cast<std::size_t>(n);
+      idle = 0;
+    } else {
+      ++idle;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  EXPECT_LT(taken, 64u << 20) << "the relay buffers without bound";
+
+  relay_->SetActive(false);
+  EXPECT_FALSE(relay_->Active());
+  EXPECT_TRUE(SeesClose(pair.server));
+}
+
+// A backend whose accept queue is full: connects to it neither complete nor fail until it
+// is closed.
+struct StuckBackend {
+  StuckBackend() {
+    listener.Bind(kLoopback, 0);
+    listener.Listen(0);
+    for (Socket& filler : fillers) {
+      filler = Socket::Open();
+      ::fcntl(filler.Handle(), F_SETFL, O_NONBLOCK);
+      try {
+        filler.Connect(kLoopback, listener.LocalPort());
+      } catch (const EIdSocketError&) {
+        // in progress
+      }
+    }
+  }
+  Socket listener = Socket::Open();
+  Socket fillers[2];
+};
+
+TEST_F(RelayLifecycleTest, WorkerStuckConnectingTimesDeactivationOutUntilItsAttemptEnds) {
+  auto backend = std::make_unique<StuckBackend>();
+  StartRelay("127.0.0.1", backend->listener.LocalPort());
+  relay_->TerminateWaitTime = 300;
+  Socket client = ConnectTo(RelayPort());
+  ASSERT_TRUE(Eventually([&] { return relay_->ConnectionCount() == 1; }));
+
+  EXPECT_EQ(MessageOf([&] { relay_->SetActive(false); }), "Terminate Thread Timeout");
+  EXPECT_TRUE(relay_->Active());
+  EXPECT_TRUE(Refused(RelayPort())) << "the listener must be gone after a failed deactivation";
+
+  backend.reset();  // the pending connect is refused at its next retry
+  relay_->TerminateWaitTime = 5000;
+  relay_->SetActive(false);
+  EXPECT_FALSE(relay_->Active());
+  EXPECT_TRUE(SeesClose(client));
+  EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), 1);
+}
+
+TEST_F(RelayLifecycleTest, RelayDestroyedWhileAWorkerIsStuckLeavesItToFinishAlone) {
+  auto backend = std::make_unique<StuckBackend>();
+  StartRelay("127.0.0.1", backend->listener.LocalPort());
+  relay_->TerminateWaitTime = 300;
+  Socket client = ConnectTo(RelayPort());
+  ASSERT_TRUE(Eventually([&] { return relay_->ConnectionCount() == 1; }));
+
+  relay_.reset();  // times out inside, never throws
+  EXPECT_GE(LiveRelayThreads(), 1);
+  backend.reset();
+  EXPECT_TRUE(WaitForRelayThreads(kPatience));
+  EXPECT_EQ(LiveRelayThreads(), 0);
+  EXPECT_TRUE(SeesClose(client));
+  // The relay was gone before the worker closed the client: the tap was no longer called.
+  EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), 0);
+}
+
+TEST_F(RelayLifecycleTest, ConnectCloseCyclesLeaveNoDescriptorOpen) {
+  StartRelay();
+  { Pair warm_up = Connect(); }
+  ASSERT_TRUE(WorkersGone());
+  const int descriptors = OpenDescriptors();
+  for (int i = 0; i < 300; ++i) {
+    Pair pair = Connect();
+    if (i % 2 == 0) {
+      pair.client.Close();
+      EXPECT_TRUE(SeesClose(pair.server));
+    } else {
+      pair.server.Close();
+      EXPECT_TRUE(SeesClose(pair.client));
+    }
+  }
+  ASSERT_TRUE(WorkersGone());
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  relay_->SetActive(false);
+  EXPECT_TRUE(WaitForRelayThreads(kPatience));
+}
+
+TEST_F(RelayLifecycleTest, RelaySocketsAreCloseOnExec) {
+  StartRelay();
+  Pair pair = Connect();
+  SendText(pair.client, "x");
+  EXPECT_EQ(ReceiveText(pair.server, 1), "x");
+  // Every descriptor the relay holds: listener, accepted client socket, outbound socket.
+  int checked = 0;
+  for (int fd = 3; fd < 1024; ++fd) {
+    int flags = ::fcntl(fd, F_GETFD);
+    if (flags < 0) continue;
+    int type = 0;
+    socklen_t length = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) continue;
+    EXPECT_TRUE(flags & FD_CLOEXEC) << "descriptor " << fd;
+    ++checked;
+  }
+  EXPECT_GE(checked, 6);
+}
+
+}  // namespace
+}  // namespace velmor::testing
