@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+#include "decoding/packet_framer.h"
+#include "relay/intercept.h"
+#include "speech/speech_window.h"
+
+namespace velmor {
+
+// The server-to-client side of one relayed connection. While the connection is in its
+// login stage, its blocks are the login server's plain answers: a server list, and a
+// redirect, which is pointed back at the relay. The first block that is neither ends the
+// login stage for good; from then on every block is compressed game stream, passed on
+// byte for byte and decoded. Used by the connection's worker only, one block at a time.
+class ConnectionDecoder {
+ public:
+  // Only this many bytes of a block are looked at; the rest goes out undecoded.
+  static constexpr std::int32_t kTapWindow = 100000;
+
+  // Rewrites a login-stage redirect in place (the block keeps its size) and decodes the
+  // block. `client_port` is the relay's client port, as fixed when the relay started.
+  void HandleServerBlock(TMemoryStream& block, int client_port, SpeechWindow& window);
+
+  bool InLoginStage() const { return login_stage_; }
+  std::int32_t CarryLength() const { return framer_.CarryLength(); }
+
+ private:
+  bool login_stage_ = true;
+  PacketFramer framer_;
+};
+
+}  // namespace velmor

@@ -1,0 +1,58 @@
+#include "decoding/packet_framer.h"
+
+#include <cstring>
+
+#include "decoding/packet_lengths.h"
+#include "speech/speech_interpreter.h"
+
+namespace velmor {
+namespace {
+
+constexpr std::uint8_t kAsciiSpeechId = 0x1C;
+constexpr std::uint8_t kUnicodeSpeechId = 0xAE;
+
+}  // namespace
+
+void PacketFramer::ProcessChunk(SpeechWindow& window, const std::uint8_t* bytes, std::int32_t n,
+                                BlockKind kind) {
+  if (n <= 0) return;
+  if (!frame_buffer_)
+    frame_buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBufferSize);
+  if (kind == BlockKind::kPlain) {
+    Walk(window, bytes, n);
+    return;
+  }
+  // The carry is at most 65534 bytes, so every round decodes something; a block only
+  // needs a second round if it decodes to more than the room behind the carry.
+  std::int32_t offset = 0;
+  for (;;) {
+    const std::int32_t capacity = kFrameBufferSize - carry_length_;
+    std::int32_t out_len = capacity;
+    std::int32_t in_len = n - offset;
+    copier_.copy(frame_buffer_.get() + carry_length_, bytes + offset, out_len, in_len);
+    Walk(window, frame_buffer_.get(), carry_length_ + out_len);
+    if (out_len < capacity) return;
+    offset += in_len;
+  }
+}
+
+void PacketFramer::Walk(SpeechWindow& window, const std::uint8_t* frame,
+                        std::int32_t frame_length) {
+  std::int32_t pos = 0;
+  while (pos < frame_length) {
+    const std::int32_t left = frame_length - pos;
+    if (PacketLengths[frame[pos]] == -1 && left < 3) break;
+    const std::int32_t length = GetPacketLength(frame, pos);
+    if (length > left) break;
+    if (frame[pos] == kAsciiSpeechId) {
+      ProcessSpeechPacket(window, frame + pos, length);
+    } else if (frame[pos] == kUnicodeSpeechId) {
+      ConvertUnicodeSpeech(window, frame + pos, length);
+    }
+    pos += length;
+  }
+  carry_length_ = frame_length - pos;
+  if (carry_length_ > 0) std::memmove(frame_buffer_.get(), frame + pos, carry_length_);
+}
+
+}  // namespace velmor

@@ -1,0 +1,195 @@
+#include "decoding/decoding_sessions.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/decoding/fake_connections.h"
+#include "tests/decoding/huffman_encoder.h"
+#include "tests/decoding/speech_packets.h"
+#include "tests/fakes/recording_speech_window.h"
+
+namespace velmor {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::AsciiSpeech;
+using testing::Compress;
+using testing::Concat;
+using testing::FixedPacket;
+using testing::HuffmanEncoder;
+using Window = testing::RecordingSpeechWindow;
+using Effects = std::vector<Window::Effect>;
+
+constexpr int kClientPort = 2592;
+
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+Bytes ServerList() {
+  Bytes packet(46, 0x41);
+  packet[0] = 0xA8;
+  packet[1] = 0;
+  packet[2] = 46;
+  packet[4] = 0;
+  packet[5] = 1;
+  return packet;
+}
+
+const Bytes kRedirect = {0x8C, 0xC0, 0xA8, 0x00, 0x07, 0x0A, 0x21, 0x11, 0x22, 0x33, 0x44};
+
+// A cliloc message (0xC1): its code is 1000110001, so a stretch it opens starts with 0x8C.
+Bytes Cliloc() {
+  Bytes packet = FixedPacket(0xC1, 50, 0x00);
+  packet[2] = 50;
+  return packet;
+}
+
+// Speech of `speaker` numbered 0..count-1, as one compressed stream with a stretch per
+// packet, like a server's sends.
+Bytes SpeechStream(const std::string& speaker, int count) {
+  HuffmanEncoder encoder;
+  for (int i = 0; i < count; ++i) {
+    encoder.Put(Concat({FixedPacket(0x77, 17), AsciiSpeech(speaker, "Satz " + std::to_string(i))}));
+    encoder.End();
+  }
+  return encoder.Take();
+}
+
+Effects SpeechLines(const std::string& speaker, int count) {
+  Effects lines;
+  for (int i = 0; i < count; ++i) {
+    lines.push_back(Window::Line("12:34:56 [" + speaker + "] Satz " + std::to_string(i), 0x22));
+  }
+  return lines;
+}
+
+class DecodingSessionsTest : public ::testing::Test {
+ protected:
+  // Sends one block through `connection`; returns what goes out to the client.
+  Bytes Send(TIdTCPConnection& connection, const Bytes& bytes, Window& window) {
+    TMemoryStream block{bytes, 0};
+    sessions_.HandleServerBlock(connection, block, kClientPort, window);
+    return block.data;
+  }
+  Bytes Send(TIdTCPConnection& connection, const Bytes& bytes) {
+    return Send(connection, bytes, window_);
+  }
+
+  DecodingSessions sessions_;
+  testing::FakeConnections connections_;
+  Window window_;
+};
+
+TEST_F(DecodingSessionsTest, LoginStageIsRewrittenAndFramedPlainThenTheGameStreamDecoded) {
+  TIdTCPConnection& login = connections_[0];
+  EXPECT_EQ(Send(login, ServerList()), ServerList());
+  EXPECT_EQ(Send(login, kRedirect),
+            (Bytes{0x8C, 0x7F, 0x00, 0x00, 0x01, 0x0A, 0x20, 0x11, 0x22, 0x33, 0x44}));
+  EXPECT_TRUE(window_.effects.empty());
+  sessions_.Forget(login);
+
+  TIdTCPConnection& game = connections_[1];
+  const Bytes stream = SpeechStream("Aldric", 3);
+  EXPECT_EQ(Send(game, Slice(stream, 0, 40)), Slice(stream, 0, 40));
+  EXPECT_EQ(Send(game, Slice(stream, 40, stream.size())), Slice(stream, 40, stream.size()));
+  EXPECT_EQ(window_.effects, SpeechLines("Aldric", 3));
+}
+
+TEST_F(DecodingSessionsTest, GameBlocksStartingWith8CStayByteExactAndAreDecoded) {
+  TIdTCPConnection& game = connections_[0];
+  const Bytes first = Compress(Concat({Cliloc(), AsciiSpeech("Aldric", "eins")}));
+  ASSERT_EQ(first[0], 0x8C);
+  EXPECT_EQ(Send(game, first), first);
+  // A later block of a redirect's size that starts with 0x8C.
+  const Bytes second = Compress(Concat({Cliloc(), AsciiSpeech("Aldric", "zwei")}));
+  ASSERT_EQ(second[0], 0x8C);
+  EXPECT_EQ(Send(game, Slice(second, 0, 11)), Slice(second, 0, 11));
+  EXPECT_EQ(Send(game, Slice(second, 11, second.size())), Slice(second, 11, second.size()));
+  EXPECT_EQ(window_.effects, (Effects{Window::Line("12:34:56 [Aldric] eins", 0x22),
+                                      Window::Line("12:34:56 [Aldric] zwei", 0x22)}));
+}
+
+TEST_F(DecodingSessionsTest, GameBlockStartingWithA8StaysByteExactAndIsDecoded) {
+  TIdTCPConnection& game = connections_[0];
+  // An unknown 0x0E, then a 104-byte packet of zeros: the stretch starts with 0xA8.
+  const Bytes block =
+      Compress(Concat({{0x0E}, FixedPacket(0x00, 104, 0x00), AsciiSpeech("Aldric", "drei")}));
+  ASSERT_EQ(block[0], 0xA8);
+  EXPECT_EQ(Send(game, block), block);
+  EXPECT_EQ(window_.effects, Effects{Window::Line("12:34:56 [Aldric] drei", 0x22)});
+}
+
+TEST_F(DecodingSessionsTest, InterleavedConnectionsEachGetTheirOwnCompleteLog) {
+  const Bytes a = SpeechStream("Aldric", 6);
+  const Bytes b = SpeechStream("Bryn", 6);
+  Window window_a;
+  Window window_b;
+  // Blocks of 13 and 7 bytes cut both streams in the middle of codes and packets.
+  for (std::size_t pa = 0, pb = 0; pa < a.size() || pb < b.size(); pa += 13, pb += 7) {
+    if (pa < a.size()) Send(connections_[0], Slice(a, pa, std::min(a.size(), pa + 13)), window_a);
+    if (pb < b.size()) Send(connections_[1], Slice(b, pb, std::min(b.size(), pb + 7)), window_b);
+  }
+  EXPECT_EQ(window_a.effects, SpeechLines("Aldric", 6));
+  EXPECT_EQ(window_b.effects, SpeechLines("Bryn", 6));
+}
+
+TEST_F(DecodingSessionsTest, ConnectionEndingMidCodeDoesNotSpoilTheNext) {
+  const Bytes stream = SpeechStream("Aldric", 2);
+  TIdTCPConnection& connection = connections_[0];
+  Send(connection, Slice(stream, 0, stream.size() - 5));  // cut in the middle of a code
+  ASSERT_EQ(window_.effects, SpeechLines("Aldric", 1));
+  sessions_.Forget(connection);
+  EXPECT_EQ(sessions_.Count(), 0u);
+  // A new connection that happens to reuse the old one's identity starts afresh.
+  window_.effects.clear();
+  Send(connection, SpeechStream("Bryn", 2));
+  EXPECT_EQ(window_.effects, SpeechLines("Bryn", 2));
+}
+
+TEST_F(DecodingSessionsTest, LoginStageEndsWithTheFirstOtherBlock) {
+  TIdTCPConnection& game = connections_[0];
+  Send(game, SpeechStream("Aldric", 1));
+  // Once the stream is compressed, even a well-formed redirect is compressed data.
+  EXPECT_EQ(Send(game, kRedirect), kRedirect);
+}
+
+TEST_F(DecodingSessionsTest, OnlyTheTapWindowOfAHugeBlockIsDecodedAndAllOfItGoesOut) {
+  TIdTCPConnection& game = connections_[0];
+  HuffmanEncoder encoder;
+  encoder.Put(AsciiSpeech("Aldric", "vorher"));
+  encoder.Put(Bytes(104 * 4000, 0x00));  // 104000 compressed bytes
+  encoder.Put(AsciiSpeech("Aldric", "danach"));
+  encoder.End();
+  const Bytes block = encoder.Take();
+  EXPECT_EQ(Send(game, block), block);
+  EXPECT_EQ(window_.effects, Effects{Window::Line("12:34:56 [Aldric] vorher", 0x22)});
+}
+
+TEST_F(DecodingSessionsTest, ConnectionsDecodeConcurrently) {
+  const Bytes a = SpeechStream("Aldric", 200);
+  const Bytes b = SpeechStream("Bryn", 200);
+  Window window_a;
+  Window window_b;
+  auto pump = [this](TIdTCPConnection& connection, const Bytes& stream, Window& window) {
+    for (std::size_t pos = 0; pos < stream.size(); pos += 11) {
+      Send(connection, Slice(stream, pos, std::min(stream.size(), pos + 11)), window);
+    }
+    sessions_.Forget(connection);
+  };
+  std::thread first(pump, std::ref(connections_[0]), std::cref(a), std::ref(window_a));
+  std::thread second(pump, std::ref(connections_[1]), std::cref(b), std::ref(window_b));
+  first.join();
+  second.join();
+  EXPECT_EQ(window_a.effects, SpeechLines("Aldric", 200));
+  EXPECT_EQ(window_b.effects, SpeechLines("Bryn", 200));
+  EXPECT_EQ(sessions_.Count(), 0u);
+}
+
+}  // namespace
+}  // namespace velmor

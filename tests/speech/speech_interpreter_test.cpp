@@ -1,0 +1,167 @@
+#include "speech/speech_interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/decoding/speech_packets.h"
+#include "tests/fakes/recording_speech_window.h"
+
+namespace velmor {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::AsciiSpeech;
+using testing::UnicodeSpeech;
+using Window = testing::RecordingSpeechWindow;
+using Effects = std::vector<Window::Effect>;
+
+constexpr std::uint8_t kType6 = 6;
+
+class SpeechInterpreterTest : public ::testing::Test {
+ protected:
+  // Each packet gets a buffer of exactly its size, so a read past it is caught by ASan.
+  Effects Ascii(const Bytes& packet) {
+    Window window;
+    ProcessSpeechPacket(window, packet.data(), static_cast<std::int32_t>(packet.size()));
+    return window.effects;
+  }
+  Effects Unicode(const Bytes& packet) {
+    Window window;
+    ConvertUnicodeSpeech(window, packet.data(), static_cast<std::int32_t>(packet.size()));
+    return window.effects;
+  }
+};
+
+TEST_F(SpeechInterpreterTest, OutcomeTable) {
+  const LogStyle italic = LogStyle::kItalic;
+  EXPECT_EQ(Ascii(AsciiSpeech("System", "~~Music=Town.mp3")), Effects{Window::Music("Town.mp3")});
+  EXPECT_EQ(Ascii(AsciiSpeech("System", "~~Sound=door.wav", kType6)),
+            Effects{Window::Sound("door.wav")});
+  EXPECT_EQ(Ascii(AsciiSpeech("System", "Willkommen", kType6)),
+            Effects{Window::Line("12:34:56 [System] Willkommen", 0x22, italic)});
+  EXPECT_EQ(Ascii(AsciiSpeech("Aldric", "Hallo", kType6)), Effects{});
+  EXPECT_EQ(Ascii(AsciiSpeech("Aldric", "Hallo", 0)),
+            Effects{Window::Line("12:34:56 [Aldric] Hallo", 0x22)});
+}
+
+TEST_F(SpeechInterpreterTest, MarkersCountOnlyAsWrittenAndOnlyForSystem) {
+  const LogStyle italic = LogStyle::kItalic;
+  EXPECT_EQ(Ascii(AsciiSpeech("System", "~~music=Town.mp3")),
+            Effects{Window::Line("12:34:56 [System] ~~music=Town.mp3", 0x22, italic)});
+  EXPECT_EQ(Ascii(AsciiSpeech("Aldric", "~~Music=Town.mp3")),
+            Effects{Window::Line("12:34:56 [Aldric] ~~Music=Town.mp3", 0x22)});
+  EXPECT_EQ(Ascii(AsciiSpeech("System", " ~~Music=Town.mp3")),
+            Effects{Window::Line("12:34:56 [System]  ~~Music=Town.mp3", 0x22, italic)});
+  EXPECT_EQ(Ascii(AsciiSpeech("System", "~~Sound=")), Effects{Window::Sound("")});
+  // The file name is taken as it stands.
+  EXPECT_EQ(Ascii(AsciiSpeech("System", "~~Music= a b\\c.mid ")),
+            Effects{Window::Music(" a b\\c.mid ")});
+}
+
+TEST_F(SpeechInterpreterTest, LongerNameBeginningWithSystemCountsAsSystem) {
+  EXPECT_EQ(Ascii(AsciiSpeech("Systemverwalter", "~~Sound=bell.wav")),
+            Effects{Window::Sound("bell.wav")});
+  EXPECT_EQ(Ascii(AsciiSpeech("Systemverwalter", "Neustart", kType6)),
+            Effects{Window::Line("12:34:56 [Systemverwalter] Neustart", 0x22, LogStyle::kItalic)});
+  EXPECT_EQ(Ascii(AsciiSpeech("system", "Neustart", kType6)), Effects{});
+}
+
+TEST_F(SpeechInterpreterTest, HueIsTheWhole16Bits) {
+  Window window;
+  const Bytes plain = AsciiSpeech("Aldric", "a", 0, 0x0022);
+  const Bytes flagged = AsciiSpeech("Aldric", "b", 0, 0x8022);
+  ProcessSpeechPacket(window, plain.data(), static_cast<std::int32_t>(plain.size()));
+  ProcessSpeechPacket(window, flagged.data(), static_cast<std::int32_t>(flagged.size()));
+  EXPECT_EQ(window.hues, (std::vector<int>{34, 32802}));
+  EXPECT_EQ(window.effects[1].line.color, Window::ColorOf(32802));
+}
+
+TEST_F(SpeechInterpreterTest, ColourIsOnlyLookedUpForALine) {
+  Window window;
+  const Bytes music = AsciiSpeech("System", "~~Music=a.mp3");
+  const Bytes dropped = AsciiSpeech("Aldric", "x", kType6);
+  ProcessSpeechPacket(window, music.data(), static_cast<std::int32_t>(music.size()));
+  ProcessSpeechPacket(window, dropped.data(), static_cast<std::int32_t>(dropped.size()));
+  EXPECT_TRUE(window.hues.empty());
+}
+
+TEST_F(SpeechInterpreterTest, NonAsciiBytesPassUnchanged) {
+  EXPECT_EQ(Ascii(AsciiSpeech("J\xF6rg",
+                              "Gr\xFC\xDF"
+                              "e \x80")),
+            Effects{Window::Line("12:34:56 [J\xF6rg] Gr\xFC\xDF"
+                                 "e \x80",
+                                 0x22)});
+}
+
+TEST_F(SpeechInterpreterTest, NameFillingItsFieldEndsAtTheFieldsEnd) {
+  const std::string name(30, 'N');
+  EXPECT_EQ(Ascii(AsciiSpeech(name, "hi")),
+            Effects{Window::Line("12:34:56 [" + name + "] hi", 0x22)});
+}
+
+TEST_F(SpeechInterpreterTest, TextWithoutNulEndsAtThePacketsEnd) {
+  Bytes packet = AsciiSpeech("Aldric", "Hallo");
+  packet.pop_back();  // the NUL
+  EXPECT_EQ(Ascii(packet), Effects{Window::Line("12:34:56 [Aldric] Hallo", 0x22)});
+  Bytes bare = AsciiSpeech("Aldric", "");
+  bare.pop_back();  // a header and nothing else
+  EXPECT_EQ(Ascii(bare), Effects{Window::Line("12:34:56 [Aldric] ", 0x22)});
+}
+
+TEST_F(SpeechInterpreterTest, MarkerNeedsAllEightBytes) {
+  Bytes packet = AsciiSpeech("System", "~~Music");
+  packet.pop_back();  // seven text bytes, no NUL
+  EXPECT_EQ(Ascii(packet),
+            Effects{Window::Line("12:34:56 [System] ~~Music", 0x22, LogStyle::kItalic)});
+  Bytes exact = AsciiSpeech("System", "~~Music=");
+  exact.pop_back();  // the marker and nothing after it
+  EXPECT_EQ(Ascii(exact), Effects{Window::Music("")});
+}
+
+TEST_F(SpeechInterpreterTest, PacketsShorterThanTheirHeaderAreSkipped) {
+  Bytes ascii = AsciiSpeech("System", "");
+  ascii.resize(43);
+  EXPECT_EQ(Ascii(ascii), Effects{});
+  EXPECT_EQ(Ascii(Bytes{0x1C, 0x00, 0x05, 0x41, 0x42}), Effects{});
+  Bytes unicode = UnicodeSpeech("System", u"");
+  unicode.resize(47);
+  EXPECT_EQ(Unicode(unicode), Effects{});
+  EXPECT_EQ(Unicode(Bytes{0xAE, 0x00, 0x03}), Effects{});
+}
+
+TEST_F(SpeechInterpreterTest, UnicodeSpeechNarrowsToTheLowByte) {
+  EXPECT_EQ(Unicode(UnicodeSpeech("Aldric", u"K\u00E4se \u20AC")),
+            Effects{Window::Line("12:34:56 [Aldric] K\xE4se \xAC", 0x22)});
+  EXPECT_EQ(Unicode(UnicodeSpeech("Aldric", u"ab\u0100cd")),
+            Effects{Window::Line("12:34:56 [Aldric] ab", 0x22)});
+}
+
+TEST_F(SpeechInterpreterTest, UnicodeSpeechFollowsTheSameRules) {
+  EXPECT_EQ(Unicode(UnicodeSpeech("System", u"~~Music=Burg.mp3", 0, 0x8022)),
+            Effects{Window::Music("Burg.mp3")});
+  EXPECT_EQ(Unicode(UnicodeSpeech("Aldric", u"psst", kType6)), Effects{});
+  EXPECT_EQ(Unicode(UnicodeSpeech("System", u"Server", kType6, 0x03B2)),
+            Effects{Window::Line("12:34:56 [System] Server", 0x03B2, LogStyle::kItalic)});
+}
+
+TEST_F(SpeechInterpreterTest, UnicodeLengthFieldSetsTheUnitsAndNothingBeyondIsRead) {
+  // Three units without a terminator; the bytes after the packet would spell more text.
+  Bytes packet = UnicodeSpeech("Aldric", u"abcXYZ");
+  packet.resize(48 + 2 * 3 + 5, 0x41);  // five more bytes past the declared length
+  packet[1] = 0;
+  packet[2] = 48 + 2 * 3;
+  Window window;
+  ConvertUnicodeSpeech(window, packet.data(), 48 + 2 * 3);
+  EXPECT_EQ(window.effects, Effects{Window::Line("12:34:56 [Aldric] abc", 0x22)});
+  // A length field longer than the packet given: the packet's end bounds the text.
+  Bytes truncated = UnicodeSpeech("Aldric", u"abcdef");
+  truncated.resize(48 + 2 * 2 + 1);
+  EXPECT_EQ(Unicode(truncated), Effects{Window::Line("12:34:56 [Aldric] ab", 0x22)});
+}
+
+}  // namespace
+}  // namespace velmor
