@@ -1,0 +1,78 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "relay/intercept.h"
+
+namespace velmor {
+
+class TIdMappedPortTCP;
+
+// The main window's controls that configure and show the relay.
+struct RelayControls {
+  TEdit& UOClientPort;
+  TEdit& UOClientLoginServer;
+  TEdit& UOServerIP;
+  TEdit& UOServerPort;
+  TLabel& UOClientStatus;
+  TLabel& UOServerStatus;
+  TButton& StartButton;
+  TButton& StopButton;
+  TMenuItem& TrayMenuStart;
+  TMenuItem& TrayMenuStop;
+};
+
+// What Start and Stop need of the window beyond these controls.
+class RelayControlHost {
+ public:
+  virtual ~RelayControlHost() = default;
+  // The tap attached to every client connection.
+  virtual TIdConnectionIntercept& Tap() = 0;
+  // Switches the tap on (with the client port the relay listens on) or off.
+  virtual void SetTapActive(bool active, int client_port) = 0;
+  virtual void FocusControl(TControl& control) = 0;
+  // The tray's last steps of a successful Start and Stop.
+  virtual void TrayRelayStarted() = 0;
+  virtual void TrayRelayStopped() = 0;
+};
+
+// The line for the game client's "login.cfg".
+std::string LoginServerLine(const std::string& client_port_text);
+
+extern const char* const kEqualPortsWarning;
+extern const char* const kWarningCaption;
+
+// Start, Stop and the port fields' change handlers. Main thread only. The enabled state of
+// TrayMenuStop is the running flag. Start and Stop raise velmor::Exception on failure and
+// leave the window in the look it had; the caller shows the error box.
+class TRelayControl {
+ public:
+  TRelayControl(RelayControls controls, Dialogs& dialogs, RelayControlHost& host);
+  ~TRelayControl();
+
+  void UOClientPortChange();
+  void UOServerPortChange();
+  void StartButtonClick();
+  void StopButtonClick();
+
+  bool Running() const { return controls_.TrayMenuStop.Enabled(); }
+  // The current relay: empty before the first Start and after a successful Stop.
+  TIdMappedPortTCP* RelayServer() const { return relay_server_.get(); }
+  // Destroys a relay that is still alive, without Stop's changes to the window: the end of
+  // the program. Its destruction stops it and drops its connections.
+  void ReleaseRelay();
+
+ private:
+  void PortChanged();
+  void SetFieldsLook(bool running);
+
+  RelayControls controls_;
+  Dialogs& dialogs_;
+  RelayControlHost& host_;
+  std::unique_ptr<TIdMappedPortTCP> relay_server_;
+};
+
+}  // namespace velmor
