@@ -1,0 +1,60 @@
+#include "platform/audio/sdl_media_system.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <limits>
+
+#include "platform/audio/audio_session.h"
+#include "platform/audio/media_file.h"
+#include "platform/audio/sdl_devices.h"
+#include "platform/exception.h"
+
+namespace velmor {
+namespace {
+
+// The extensions that name a music type, as SDL_mixer's own loader reads them; any other
+// name leaves the type to the file's first bytes.
+Mix_MusicType MusicTypeOf(const std::string& file_name) {
+  const auto dot = file_name.rfind('.');
+  if (dot == std::string::npos) return MUS_NONE;
+  const char* extension = file_name.c_str() + dot + 1;
+  auto is = [extension](const char* name) { return SDL_strcasecmp(extension, name) == 0; };
+  if (is("wav")) return MUS_WAV;
+  if (is("mid") || is("midi") || is("kar")) return MUS_MID;
+  if (is("ogg")) return MUS_OGG;
+  if (is("opus")) return MUS_OPUS;
+  if (is("flac")) return MUS_FLAC;
+  if (is("mp3") || is("mpg") || is("mpeg") || is("mad")) return MUS_MP3;
+  return MUS_NONE;
+}
+
+[[noreturn]] void Unplayable(const std::string& file_name) {
+  throw Exception("\"" + file_name + "\" kann nicht abgespielt werden: " + Mix_GetError());
+}
+
+}  // namespace
+
+SdlMediaSystem::SdlMediaSystem(Dispatcher& dispatcher) : dispatcher_(dispatcher) {}
+
+SdlMediaSystem::~SdlMediaSystem() = default;
+
+bool SdlMediaSystem::Silent() const {
+  return session_ && session_->Silent();
+}
+
+std::unique_ptr<MediaDevice> SdlMediaSystem::Open(const std::string& file_name, MediaKind kind) {
+  if (!session_) session_ = audio::AudioSession::Acquire(dispatcher_);
+  if (kind == MediaKind::kSound) {
+    SDL_RWops* stream = audio::OpenMediaFile(file_name, kMaxSoundFileBytes);
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);
+    if (!chunk) Unplayable(file_name);
+    return std::make_unique<audio::SoundDevice>(session_, chunk);
+  }
+  SDL_RWops* stream = audio::OpenMediaFile(file_name, std::numeric_limits<std::int64_t>::max());
+  Mix_Music* music = Mix_LoadMUSType_RW(stream, MusicTypeOf(file_name), 1);
+  if (!music) Unplayable(file_name);
+  return std::make_unique<audio::MusicDevice>(session_, music);
+}
+
+}  // namespace velmor
