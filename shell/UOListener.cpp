@@ -1,0 +1,394 @@
+#include "shell/UOListener.h"
+
+#include <exception>
+
+#include "platform/exception.h"
+#include "relay/mapped_port.h"
+#include "shell/application_title.h"
+#include "shell/settings_file.h"
+#include "shell/tray_images.h"
+#include "speech/time_text.h"
+
+namespace velmor {
+namespace {
+
+constexpr int kStoppedImage = 16;
+constexpr int kAnimInterval = 75;
+
+std::string TrayTip(bool running) {
+  return running ? "Velmor (Aktiv)" : "Velmor";
+}
+
+}  // namespace
+
+TMainForm::TMainForm(MainFormServices services)
+    : IconImageList(DrawTrayImages()),
+      GroupBox5("GroupBox5", nullptr, {329, 0, 320, 347},
+                "Gespr\xE4"
+                "che / Systemmeldungen"),
+      Panel1("Panel1", nullptr, {0, 0, 329, 347}),
+      GroupBox1("GroupBox1", &Panel1, {8, 0, 313, 137},
+                "Einstellungen zur Kommunikation zum UO-Client"),
+      Label1("Label1", &GroupBox1, {16, 24, 276, 26},
+             "Der hier eingetragene Wert definiert die Server-Einstellung gegen\xFC"
+             "ber der Anwendung \"client.exe\":",
+             true),
+      Label2("Label2", &GroupBox1, {16, 60, 22, 13}, "Port:"),
+      Label6("Label6", &GroupBox1, {16, 88, 268, 13},
+             "In die Datei \"login.cfg\" ist die folgende Zeile einzutragen:"),
+      UOClientPort("UOClientPort", &GroupBox1, {48, 56, 121, 21}, "2592"),
+      UOClientLoginServer("UOClientLoginServer", &GroupBox1, {16, 104, 281, 21},
+                          "LoginServer=127.0.0.1,2592"),
+      GroupBox2("GroupBox2", &Panel1, {8, 144, 313, 129},
+                "Einstellungen zur Kommunikation zum UOServer"),
+      Label3("Label3", &GroupBox2, {16, 24, 279, 26},
+             "Die hier eingetragenen Werte entsprechen den in der Datei \"sphere.ini\" "
+             "eingetragenen Werten: ",
+             true),
+      Label4("Label4", &GroupBox2, {16, 68, 13, 13}, "IP:"),
+      Label5("Label5", &GroupBox2, {16, 100, 22, 13}, "Port:"),
+      UOServerIP("UOServerIP", &GroupBox2, {48, 64, 121, 21}, "127.0.0.1"),
+      UOServerPort("UOServerPort", &GroupBox2, {48, 96, 121, 21}, "2593"),
+      GroupBox3("GroupBox3", &Panel1, {8, 280, 313, 57}, "Status"),
+      Label7("Label7", &GroupBox3, {8, 16, 48, 13}, "UO-Client:"),
+      Label8("Label8", &GroupBox3, {8, 32, 31, 13}, "Server"),
+      UOClientStatus("UOClientStatus", &GroupBox3, {64, 16, 28, 13}, "offline"),
+      UOServerStatus("UOServerStatus", &GroupBox3, {64, 32, 28, 13}, "offline"),
+      StopButton("StopButton", &GroupBox3, {240, 16, 57, 33}, "STOP"),
+      StartButton("StartButton", &GroupBox3, {240, 16, 57, 33}, "Start"),
+      services_(std::move(services)),
+      popup_menu_{&TrayMenuAnzeigen,
+                  &TrayMenuVerbergen,
+                  &TrayMenuSymbolAnimCheck,
+                  &N2,
+                  &TrayMenuStart,
+                  &TrayMenuStop,
+                  &N1,
+                  &TrayMenuBeenden},
+      relay_control_(
+          RelayControls{UOClientPort, UOClientLoginServer, UOServerIP, UOServerPort, UOClientStatus,
+                        UOServerStatus, StartButton, StopButton, TrayMenuStart, TrayMenuStop},
+          services_.dialogs, *this),
+      media_(
+          services_.media, services_.dispatcher,
+          [this](const LogLine& line) { LogTalking.AppendLogLine(line); },
+          [] { return velmor::TimeText(); }),
+      hue_table_((services_.folder / "hues.mul").string()),
+      alive_(std::make_shared<std::atomic<TMainForm*>>(this)) {
+  GroupBox5.SetTabOrder(0);
+  Panel1.SetTabOrder(1);
+  GroupBox2.SetTabOrder(1);
+  GroupBox3.SetTabOrder(2);
+  UOClientLoginServer.SetReadOnly(true);
+  UOClientLoginServer.SetColor(clInactiveCaptionText);
+  UOClientLoginServer.SetTabOrder(1);
+  UOServerPort.SetTabOrder(1);
+  UOClientStatus.SetFontColor(clRed);
+  UOServerStatus.SetFontColor(clRed);
+  StartButton.SetFontColor(clBlack);
+  StopButton.SetVisible(false);
+  StopButton.SetTabOrder(1);
+  TrayMenuVerbergen.SetVisible(false);
+  TrayMenuSymbolAnimCheck.SetChecked(true);
+  TrayMenuStop.SetEnabled(false);
+  IdLogEvent1.OnSend = [this](TIdConnectionIntercept& sender, TIdTCPConnection& connection,
+                              TMemoryStream& stream) {
+    IdLogEvent1Send(sender, connection, stream);
+  };
+  IdLogEvent1.OnDisconnect = [this](TIdConnectionIntercept&, TIdTCPConnection& connection) {
+    decoding_.Forget(connection);
+  };
+  WireHandlers();
+
+  // The hue file is probed before FormCreate can start the relay, so the first block a
+  // client sends is coloured like every later one; the packet length table is constant.
+  hue_table_.ProbeHueFile();
+  RunGuarded([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() {
+  alive_->store(nullptr);
+  // The relay goes first: it was created last, and its workers use the tap and the
+  // decoding state.
+  relay_control_.ReleaseRelay();
+}
+
+void TMainForm::WireHandlers() {
+  const auto guarded = [this](void (TMainForm::*handler)()) {
+    return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+  };
+  UOClientPort.OnChange = guarded(&TMainForm::UOClientPortChange);
+  UOServerPort.OnChange = guarded(&TMainForm::UOServerPortChange);
+  StartButton.OnClick = guarded(&TMainForm::StartButtonClick);
+  StopButton.OnClick = guarded(&TMainForm::StopButtonClick);
+  TrayMenuStart.OnClick = guarded(&TMainForm::StartButtonClick);
+  TrayMenuStop.OnClick = guarded(&TMainForm::StopButtonClick);
+  TrayMenuBeenden.OnClick = guarded(&TMainForm::TrayMenuBeendenClick);
+  TrayMenuAnzeigen.OnClick = guarded(&TMainForm::TrayMenuAnzeigenClick);
+  TrayMenuVerbergen.OnClick = guarded(&TMainForm::TrayMenuVerbergenClick);
+  TrayMenuSymbolAnimCheck.OnClick = guarded(&TMainForm::TrayMenuSymbolAnimCheckClick);
+  AnimTimer.OnTimer = guarded(&TMainForm::AnimTimerTimer);
+  HideTimer.OnTimer = guarded(&TMainForm::HideTimerTimer);
+}
+
+void TMainForm::RunGuarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& error) {
+    services_.dialogs.ShowError(ErrorBoxText(error.what()),
+                                ApplicationTitle(services_.program_file));
+  }
+}
+
+std::filesystem::path TMainForm::InFolder(const char* name) const {
+  return services_.folder / name;
+}
+
+// --- Start-up ---------------------------------------------------------------------------
+
+void TMainForm::FormCreate() {
+  tray_image_ = IconImageList[static_cast<std::size_t>(anim_frame_)];
+  services_.tray.Add(tray_image_, TrayTip(Running()));
+  ReadSettings();
+  UOClientPort.SetText(SettingsLine(kClientPortLine));
+  UOServerIP.SetText(SettingsLine(kServerIpLine));
+  UOServerPort.SetText(SettingsLine(kServerPortLine));
+  TrayMenuSymbolAnimCheck.SetChecked(SettingsLine(kAnimationLine) == kAnimationOn);
+  if (SettingsLine(kRelayStateLine) == kRelayStart) {
+    StartButtonClick();
+  } else {
+    StopButtonClick();
+  }
+  UOClientLoginServer.SetText(LoginServerLine(UOClientPort.Text()));
+  LogTalking.WriteStartLine();
+}
+
+void TMainForm::ReadSettings() {
+  const auto defaults =
+      DefaultSettingsLines(UOClientPort.Text(), UOServerIP.Text(), UOServerPort.Text());
+  if (auto lines = ReadSettingsFile(InFolder(kSettingsFileName))) {
+    settings_list_ = std::move(*lines);
+    // A truncated or hand-edited file must not keep the program from starting.
+    PadSettingsLines(settings_list_, defaults);
+  } else {
+    settings_list_ = defaults;
+    ShowTrayFrame(kStoppedImage);
+  }
+}
+
+std::string TMainForm::SettingsLine(std::size_t index) const {
+  return settings_list_.at(index);
+}
+
+void TMainForm::ApplyStartHidden() {
+  if (SettingsLine(kWindowStateLine) == kWindowHide) {
+    TrayMenuAnzeigen.SetVisible(true);
+    TrayMenuVerbergen.SetVisible(false);
+    HideTimer.SetEnabled(true);
+  } else {
+    HideTimer.SetEnabled(false);
+    TrayMenuAnzeigen.SetVisible(false);
+    TrayMenuVerbergen.SetVisible(true);
+  }
+}
+
+// --- Close and exit ---------------------------------------------------------------------
+
+void TMainForm::FormClose(bool& allow) {
+  if (terminated_) return;
+  HideMainWindow();
+  allow = false;
+}
+
+void TMainForm::TrayMenuBeendenClick() {
+  if (terminated_) return;
+  media_.ReleasePlayers();
+  LogTalking.WriteEndLine();
+  SaveLog();
+  SaveSettings();
+  services_.tray.Remove();
+  terminated_ = true;
+  // Lines that workers post from now on would reach no file: drop them.
+  alive_->store(nullptr);
+  if (OnTerminate) OnTerminate();
+}
+
+void TMainForm::SaveLog() {
+  // A log that cannot be written is reported, and the exit goes on to save the settings.
+  RunGuarded([this] { LogTalking.SaveLogFile(services_.folder.string()); });
+}
+
+void TMainForm::SaveSettings() {
+  while (settings_list_.size() < kSettingsLineCount) settings_list_.emplace_back();
+  settings_list_[kClientPortLine] = UOClientPort.Text();
+  settings_list_[kServerIpLine] = UOServerIP.Text();
+  settings_list_[kServerPortLine] = UOServerPort.Text();
+  if (Running()) {
+    settings_list_[kRelayStateLine] = kRelayStart;
+    settings_list_[kWindowStateLine] = visible_ && !minimized_ ? kWindowShow : kWindowHide;
+  } else {
+    settings_list_[kRelayStateLine] = kRelayStop;
+    settings_list_[kWindowStateLine] = kWindowShow;
+  }
+  settings_list_[kAnimationLine] = TrayMenuSymbolAnimCheck.Checked() ? kAnimationOn : kAnimationOff;
+  if (!WriteSettingsFile(settings_list_, InFolder(kSettingsFileName))) {
+    services_.dialogs.ShowWarning("Konfiguration konnte nicht gespeichert werden!",
+                                  kWarningCaption);
+  }
+}
+
+// --- Window state -----------------------------------------------------------------------
+
+void TMainForm::SetShown(bool shown) {
+  if (visible_ == shown && !minimized_) return;
+  visible_ = shown;
+  minimized_ = false;
+  Changed();
+}
+
+void TMainForm::ShowMainWindow() {
+  SetShown(true);
+}
+
+void TMainForm::HideMainWindow() {
+  if (services_.tray.Available()) {
+    SetShown(false);
+    return;
+  }
+  // Without a notification area a hidden window could never be brought back: it goes to
+  // the taskbar instead.
+  if (!minimized_) {
+    minimized_ = true;
+    Changed();
+  }
+}
+
+void TMainForm::Restored() {
+  if (!minimized_) return;
+  minimized_ = false;
+  visible_ = true;
+  Changed();
+}
+
+void TMainForm::Changed() const {
+  if (observer_) observer_();
+}
+
+void TMainForm::FocusControl(TControl& control) {
+  active_control_ = &control;
+  Changed();
+}
+
+// --- Tray -------------------------------------------------------------------------------
+
+void TMainForm::ShowTrayFrame(int index) {
+  tray_image_ = IconImageList.at(static_cast<std::size_t>(index));
+  services_.tray.Modify(tray_image_, TrayTip(Running()));
+}
+
+void TMainForm::AnimTimerTimer() {
+  if (anim_down_) {
+    if (--anim_frame_ < 0) {
+      anim_frame_ = 1;
+      anim_down_ = false;
+    }
+  } else if (++anim_frame_ > 15) {
+    anim_frame_ = 14;
+    anim_down_ = true;
+  }
+  ShowTrayFrame(anim_frame_);
+}
+
+void TMainForm::TrayRelayStarted() {
+  AnimTimer.SetEnabled(false);
+  anim_frame_ = 1;
+  anim_down_ = true;
+  AnimTimerTimer();
+  AnimTimer.SetInterval(kAnimInterval);
+  AnimTimer.SetEnabled(TrayMenuSymbolAnimCheck.Checked());
+}
+
+void TMainForm::TrayRelayStopped() {
+  AnimTimer.SetEnabled(false);
+  anim_frame_ = 1;
+  anim_down_ = true;
+  ShowTrayFrame(kStoppedImage);
+}
+
+void TMainForm::TrayMenuSymbolAnimCheckClick() {
+  TrayMenuSymbolAnimCheck.SetChecked(!TrayMenuSymbolAnimCheck.Checked());
+  if (TrayMenuSymbolAnimCheck.Checked() && Running()) {
+    AnimTimer.SetInterval(kAnimInterval);
+    AnimTimer.SetEnabled(true);
+    return;
+  }
+  AnimTimer.SetEnabled(false);
+  anim_frame_ = 0;
+  anim_down_ = false;
+  ShowTrayFrame(Running() ? 0 : kStoppedImage);
+}
+
+void TMainForm::TrayIconNotify(std::intptr_t event) {
+  if (event == kWmLButtonDblClk) {
+    SetShown(!visible_ || minimized_);
+  } else if (event == kWmRButtonUp) {
+    services_.tray.PopUpMenuAtCursor();
+  }
+}
+
+void TMainForm::HideTimerTimer() {
+  HideMainWindow();
+  HideTimer.SetEnabled(false);
+}
+
+void TMainForm::TrayMenuAnzeigenClick() {
+  ShowMainWindow();
+  TrayMenuAnzeigen.SetVisible(false);
+  TrayMenuVerbergen.SetVisible(true);
+}
+
+void TMainForm::TrayMenuVerbergenClick() {
+  HideMainWindow();
+  TrayMenuAnzeigen.SetVisible(true);
+  TrayMenuVerbergen.SetVisible(false);
+}
+
+// --- Tap and speech ---------------------------------------------------------------------
+
+void TMainForm::SetTapActive(bool active, int client_port) {
+  if (active) tap_client_port_ = client_port;
+  IdLogEvent1.Active = active;
+}
+
+void TMainForm::IdLogEvent1Send(TIdConnectionIntercept&, TIdTCPConnection& connection,
+                                TMemoryStream& stream) {
+  decoding_.HandleServerBlock(connection, stream, tap_client_port_, *this);
+}
+
+TColor TMainForm::GetHueColor(int hue) {
+  return hue_table_.GetHueColor(hue);
+}
+
+std::string TMainForm::TimeText() {
+  return velmor::TimeText();
+}
+
+void TMainForm::AppendLogLine(const LogLine& line) {
+  services_.dispatcher.Post([alive = alive_, line] {
+    if (TMainForm* form = alive->load()) form->LogTalking.AppendLogLine(line);
+  });
+}
+
+void TMainForm::PlayMusicFile(const std::string& name) {
+  services_.dispatcher.Post([alive = alive_, name] {
+    if (TMainForm* form = alive->load()) form->media_.PlayMusicFile(name);
+  });
+}
+
+void TMainForm::PlaySoundFile(const std::string& name) {
+  services_.dispatcher.Post([alive = alive_, name] {
+    if (TMainForm* form = alive->load()) form->media_.PlaySoundFile(name);
+  });
+}
+
+}  // namespace velmor

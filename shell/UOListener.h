@@ -1,0 +1,180 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decoding/decoding_sessions.h"
+#include "decoding/traffic_tap.h"
+#include "platform/controls.h"
+#include "platform/dialogs.h"
+#include "platform/dispatch.h"
+#include "platform/media_device.h"
+#include "platform/tray_icon.h"
+#include "relay/relay_control.h"
+#include "speech/conversation_log.h"
+#include "speech/hue_table.h"
+#include "speech/media_triggers.h"
+#include "speech/speech_window.h"
+
+namespace velmor {
+
+// What the main window reaches the platform through.
+struct MainFormServices {
+  Dialogs& dialogs;
+  Dispatcher& dispatcher;
+  TrayIcon& tray;
+  MediaSystem& media;
+  // The program file's name, for the application title of the error box.
+  std::string program_file = "velmor";
+  // The folder of "Velmor.ini", "hues.mul" and the log files; empty means the working
+  // directory, resolved at each use.
+  std::filesystem::path folder;
+};
+
+// The main window: owns every control, the relay control with the current relay, the tap,
+// the media players and the tray state, and runs start-up, close and exit. Main thread only,
+// except the tap's handler, which runs on relay workers and reaches the window only
+// through the dispatcher.
+class TMainForm : private RelayControlHost, private SpeechWindow {
+ public:
+  // Builds the controls, probes the hue file and runs FormCreate.
+  explicit TMainForm(MainFormServices services);
+  ~TMainForm() override;
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // Window state. Showing and hiding treat the window and its taskbar entry together.
+  const std::string& Caption() const { return caption_; }
+  bool Visible() const { return visible_; }
+  bool Minimized() const { return minimized_; }
+  // Called by the view when the user restores a minimised window.
+  void Restored();
+  TControl* ActiveControl() const { return active_control_; }
+  // The popup menu's entries in their order.
+  const std::array<TMenuItem*, 8>& PopupMenu1() const { return popup_menu_; }
+  // The view's hook, called after every change of the window state.
+  void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+  // Called once by the exit command, after everything is saved: the message loop should end.
+  std::function<void()> OnTerminate;
+  bool Terminated() const { return terminated_; }
+
+  // Handlers.
+  void UOClientPortChange() { relay_control_.UOClientPortChange(); }
+  void UOServerPortChange() { relay_control_.UOServerPortChange(); }
+  void StartButtonClick() { relay_control_.StartButtonClick(); }
+  void StopButtonClick() { relay_control_.StopButtonClick(); }
+  // Asked when the window is to close; sets allow to false to refuse.
+  void FormClose(bool& allow);
+  void TrayMenuBeendenClick();
+  void TrayMenuAnzeigenClick();
+  void TrayMenuVerbergenClick();
+  void TrayMenuSymbolAnimCheckClick();
+  void AnimTimerTimer();
+  void HideTimerTimer();
+  void TrayIconNotify(std::intptr_t event);
+  void ApplyStartHidden();
+  void ShowTrayFrame(int index);
+  void IdLogEvent1Send(TIdConnectionIntercept& sender, TIdTCPConnection& connection,
+                       TMemoryStream& stream);
+
+  // Runs a command and shows an error that escapes it in the general error box.
+  void RunGuarded(const std::function<void()>& command);
+
+  bool Running() const { return relay_control_.Running(); }
+  TIdMappedPortTCP* RelayServer() const { return relay_control_.RelayServer(); }
+  const std::vector<std::string>& SettingsList() const { return settings_list_; }
+  const IconImage& TrayImage() const { return tray_image_; }
+  int AnimFrame() const { return anim_frame_; }
+  bool AnimDown() const { return anim_down_; }
+  MediaTriggers& Media() { return media_; }
+
+  // Controls and components, in the window's order.
+  TMenuItem TrayMenuBeenden{"TrayMenuBeenden", "&Beenden"};
+  TMenuItem N1{"N1", "-"};
+  TMenuItem TrayMenuAnzeigen{"TrayMenuAnzeigen", "&Anzeigen"};
+  TMenuItem TrayMenuStart{"TrayMenuStart", "&Start"};
+  TMenuItem TrayMenuStop{"TrayMenuStop", "&Stop"};
+  TTimer HideTimer{100};
+  TMenuItem TrayMenuVerbergen{"TrayMenuVerbergen", "&Verbergen"};
+  const std::vector<IconImage> IconImageList;
+  TTimer AnimTimer{75};
+  TMenuItem N2{"N2", "-"};
+  TMenuItem TrayMenuSymbolAnimCheck{"TrayMenuSymbolAnimCheck", "S&ymbolanimation"};
+  TIdLogEvent IdLogEvent1;
+  TContainer GroupBox5;
+  ConversationLog LogTalking;
+  TContainer Panel1;
+  TContainer GroupBox1;
+  TLabel Label1;
+  TLabel Label2;
+  TLabel Label6;
+  TEdit UOClientPort;
+  TEdit UOClientLoginServer;
+  TContainer GroupBox2;
+  TLabel Label3;
+  TLabel Label4;
+  TLabel Label5;
+  TEdit UOServerIP;
+  TEdit UOServerPort;
+  TContainer GroupBox3;
+  TLabel Label7;
+  TLabel Label8;
+  TLabel UOClientStatus;
+  TLabel UOServerStatus;
+  TButton StopButton;
+  TButton StartButton;
+
+ private:
+  void WireHandlers();
+  void FormCreate();
+  void ReadSettings();
+  void SaveSettings();
+  void SaveLog();
+  std::string SettingsLine(std::size_t index) const;
+  void ShowMainWindow();
+  void HideMainWindow();
+  void SetShown(bool shown);
+  void Changed() const;
+  std::filesystem::path InFolder(const char* name) const;
+
+  // RelayControlHost
+  TIdConnectionIntercept& Tap() override { return IdLogEvent1; }
+  void SetTapActive(bool active, int client_port) override;
+  void FocusControl(TControl& control) override;
+  void TrayRelayStarted() override;
+  void TrayRelayStopped() override;
+
+  // SpeechWindow, called on relay workers.
+  TColor GetHueColor(int hue) override;
+  std::string TimeText() override;
+  void AppendLogLine(const LogLine& line) override;
+  void PlayMusicFile(const std::string& name) override;
+  void PlaySoundFile(const std::string& name) override;
+
+  MainFormServices services_;
+  std::string caption_ = "Velmor V1.1.3";
+  std::array<TMenuItem*, 8> popup_menu_;
+  TRelayControl relay_control_;
+  MediaTriggers media_;
+  HueTable hue_table_;
+  DecodingSessions decoding_;
+  std::vector<std::string> settings_list_;
+  IconImage tray_image_;
+  int anim_frame_ = 0;
+  bool anim_down_ = false;
+  std::atomic<int> tap_client_port_{0};
+  bool visible_ = true;
+  bool minimized_ = false;
+  bool terminated_ = false;
+  TControl* active_control_ = nullptr;
+  std::function<void()> observer_;
+  // Shared with tasks posted by relay workers, which may still arrive after the exit
+  // command: they then find it cleared and do nothing.
+  std::shared_ptr<std::atomic<TMainForm*>> alive_;
+};
+
+}  // namespace velmor

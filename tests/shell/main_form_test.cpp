@@ -1,0 +1,257 @@
+#include "main_form_fixture.h"
+
+namespace velmor::testing {
+namespace {
+
+constexpr const char* kRunningHidden = "0\r\n127.0.0.1\r\n1\r\nStart\r\nHide\r\nAnim\r\n";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// --- Start-up -----------------------------------------------------------------------------
+
+TEST_F(MainFormTest, WithoutSettingsFileStartsStoppedWithDefaults) {
+  TMainForm& form = Create();
+  EXPECT_EQ(form.UOClientPort.Text(), "2592");
+  EXPECT_EQ(form.UOServerIP.Text(), "127.0.0.1");
+  EXPECT_EQ(form.UOServerPort.Text(), "2593");
+  EXPECT_EQ(form.UOClientLoginServer.Text(), "LoginServer=127.0.0.1,2592");
+  EXPECT_FALSE(form.Running());
+  EXPECT_EQ(TrayFrame(), 16);
+  EXPECT_EQ(tray_.tip, "Velmor");
+  EXPECT_EQ(tray_.adds, 1);
+  EXPECT_TRUE(form.TrayMenuSymbolAnimCheck.Checked());
+  EXPECT_TRUE(form.Visible());
+  EXPECT_FALSE(form.HideTimer.Enabled());
+  EXPECT_FALSE(form.TrayMenuAnzeigen.Visible());
+  EXPECT_TRUE(form.TrayMenuVerbergen.Visible());
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "Velmor.ini"));
+  ASSERT_EQ(form.LogTalking.LineCount(), 1);
+  EXPECT_TRUE(EndsWith(form.LogTalking.Line(0).text, " --- Start Logging ---"));
+}
+
+TEST_F(MainFormTest, StartAndHideResumeRelayingInTheBackground) {
+  WriteSettings(kRunningHidden);
+  TMainForm& form = Create();
+  EXPECT_TRUE(form.Running());
+  EXPECT_EQ(tray_.tip, "Velmor (Aktiv)");
+  EXPECT_EQ(TrayFrame(), 0);
+  EXPECT_TRUE(form.AnimTimer.Enabled());
+  // Visible until the hide timer's one tick.
+  EXPECT_TRUE(form.Visible());
+  EXPECT_TRUE(form.HideTimer.Enabled());
+  EXPECT_TRUE(form.TrayMenuAnzeigen.Visible());
+  EXPECT_FALSE(form.TrayMenuVerbergen.Visible());
+  form.HideTimer.Tick();
+  EXPECT_FALSE(form.Visible());
+  EXPECT_FALSE(form.HideTimer.Enabled());
+}
+
+TEST_F(MainFormTest, FieldsAreFilledInOrderSoASavedClientPortMeetsTheDefaultServerPort) {
+  WriteSettings("2593\r\n127.0.0.1\r\n2601\r\nStop\r\nShow\r\nAnim\r\n");
+  TMainForm& form = Create();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].caption, "Achtung!");
+  EXPECT_TRUE(form.StartButton.Visible());
+  EXPECT_EQ(form.UOServerPort.Text(), "2601");
+}
+
+TEST_F(MainFormTest, OnlyExactWordsCount) {
+  WriteSettings("0\n127.0.0.1\n1\nStart \nhide\nanim\n");  // LF only, blank, lower case
+  TMainForm& form = Create();
+  EXPECT_EQ(form.UOClientPort.Text(), "0");
+  EXPECT_FALSE(form.Running());
+  EXPECT_FALSE(form.HideTimer.Enabled());
+  EXPECT_FALSE(form.TrayMenuSymbolAnimCheck.Checked());
+  EXPECT_EQ(TrayFrame(), 16);
+}
+
+TEST_F(MainFormTest, StopAndHideAreAppliedIndependently) {
+  WriteSettings("2592\r\n127.0.0.1\r\n2593\r\nStop\r\nHide\r\nAnim\r\n");
+  TMainForm& form = Create();
+  EXPECT_FALSE(form.Running());
+  form.HideTimer.Tick();
+  EXPECT_FALSE(form.Visible());
+}
+
+TEST_F(MainFormTest, ShortSettingsFileTakesDefaultsForMissingLinesWithoutError) {
+  WriteSettings("2600\r\n10.0.0.9");
+  TMainForm& form = Create();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(form.UOClientPort.Text(), "2600");
+  EXPECT_EQ(form.UOServerIP.Text(), "10.0.0.9");
+  EXPECT_EQ(form.UOServerPort.Text(), "2593");
+  EXPECT_FALSE(form.Running());
+  EXPECT_TRUE(form.TrayMenuSymbolAnimCheck.Checked());
+  EXPECT_EQ(form.LogTalking.LineCount(), 1);  // start-up ran to its end
+
+  WriteSettings("");
+  form_.reset();
+  TMainForm& empty = Create();
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(empty.UOClientPort.Text(), "2592");
+}
+
+TEST_F(MainFormTest, FailedAutomaticStartIsReportedAndSkipsTheRestOfStartUp) {
+  WriteSettings("abc\r\n127.0.0.1\r\n2593\r\nStart\r\nShow\r\nAnim\r\n");
+  TMainForm& form = Create();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "'abc' is not a valid integer value.");
+  EXPECT_FALSE(form.Running());
+  EXPECT_EQ(form.LogTalking.LineCount(), 0);
+}
+
+// --- Tray ---------------------------------------------------------------------------------
+
+TEST_F(MainFormTest, AnimationSwingsUpToFifteenAndBack) {
+  WriteSettings("0\r\n127.0.0.1\r\n1\r\nStart\r\nShow\r\nAnim\r\n");
+  TMainForm& form = Create();
+  EXPECT_EQ(TrayFrame(), 0);
+  EXPECT_EQ(form.AnimTimer.Interval(), 75);
+  std::vector<int> frames;
+  for (int i = 0; i < 32; ++i) {
+    form.AnimTimer.Tick();
+    frames.push_back(TrayFrame());
+  }
+  const std::vector<int> expected = {1,  2,  3,  4,  5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 14,
+                                     13, 12, 11, 10, 9, 8, 7, 6, 5, 4,  3,  2,  1,  0,  1,  2};
+  EXPECT_EQ(frames, expected);
+  EXPECT_EQ(tray_.tip, "Velmor (Aktiv)");
+}
+
+TEST_F(MainFormTest, TurningTheAnimationOffAndOnRestartsFromTheStillFrame) {
+  WriteSettings("0\r\n127.0.0.1\r\n1\r\nStart\r\nShow\r\nAnim\r\n");
+  TMainForm& form = Create();
+  for (int i = 0; i < 9; ++i) form.AnimTimer.Tick();
+  ASSERT_EQ(TrayFrame(), 9);
+  form.TrayMenuSymbolAnimCheck.Click();
+  EXPECT_FALSE(form.TrayMenuSymbolAnimCheck.Checked());
+  EXPECT_FALSE(form.AnimTimer.Enabled());
+  EXPECT_EQ(TrayFrame(), 0);
+  form.TrayMenuSymbolAnimCheck.Click();
+  EXPECT_TRUE(form.AnimTimer.Enabled());
+  form.AnimTimer.Tick();
+  EXPECT_EQ(TrayFrame(), 1);
+
+  form.StopButton.Click();
+  EXPECT_FALSE(form.AnimTimer.Enabled());
+  EXPECT_EQ(TrayFrame(), 16);
+  EXPECT_EQ(tray_.tip, "Velmor");
+}
+
+TEST_F(MainFormTest, AnimationCheckWhileStoppedOnlySetsTheMark) {
+  WriteSettings("2592\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nNoAnim\r\n");
+  TMainForm& form = Create();
+  form.TrayMenuSymbolAnimCheck.Click();
+  EXPECT_TRUE(form.TrayMenuSymbolAnimCheck.Checked());
+  EXPECT_FALSE(form.AnimTimer.Enabled());
+  EXPECT_EQ(TrayFrame(), 16);
+}
+
+TEST_F(MainFormTest, DoubleClickTogglesTheWindowAndRightClickOpensTheMenu) {
+  TMainForm& form = Create();
+  form.TrayIconNotify(0x0201);  // a single left click does nothing
+  EXPECT_TRUE(form.Visible());
+  form.TrayIconNotify(kWmLButtonDblClk);
+  EXPECT_FALSE(form.Visible());
+  form.TrayIconNotify(kWmLButtonDblClk);
+  EXPECT_TRUE(form.Visible());
+  EXPECT_TRUE(form.TrayMenuVerbergen.Visible());  // the menu is left as it was
+  form.TrayIconNotify(kWmRButtonUp);
+  EXPECT_EQ(tray_.popups, 1);
+}
+
+TEST_F(MainFormTest, ShowAndHideCommandsSwitchTheMenu) {
+  TMainForm& form = Create();
+  form.TrayMenuVerbergen.Click();
+  EXPECT_FALSE(form.Visible());
+  EXPECT_TRUE(form.TrayMenuAnzeigen.Visible());
+  EXPECT_FALSE(form.TrayMenuVerbergen.Visible());
+  form.TrayMenuAnzeigen.Click();
+  EXPECT_TRUE(form.Visible());
+  EXPECT_FALSE(form.TrayMenuAnzeigen.Visible());
+}
+
+// --- Close and exit -----------------------------------------------------------------------
+
+TEST_F(MainFormTest, CloseHidesAndKeepsRunning) {
+  WriteSettings(kRunningHidden);
+  TMainForm& form = Create();
+  form.TrayMenuAnzeigenClick();
+  bool allow = true;
+  form.FormClose(allow);
+  EXPECT_FALSE(allow);
+  EXPECT_FALSE(form.Visible());
+  EXPECT_TRUE(form.Running());
+  EXPECT_TRUE(form.TrayMenuVerbergen.Visible());
+  EXPECT_EQ(terminations_, 0);
+}
+
+TEST_F(MainFormTest, WithoutNotificationAreaCloseMinimisesInstead) {
+  tray_.available = false;
+  TMainForm& form = Create();
+  bool allow = true;
+  form.FormClose(allow);
+  EXPECT_FALSE(allow);
+  EXPECT_TRUE(form.Visible());
+  EXPECT_TRUE(form.Minimized());
+  form.Restored();
+  EXPECT_FALSE(form.Minimized());
+  EXPECT_EQ(form.LogTalking.LineCount(), 1);  // nothing logged about it
+}
+
+TEST_F(MainFormTest, ExitSavesLogSettingsAndTrayInOrder) {
+  media_.AddFile("song.ogg");
+  WriteSettings("0\r\n127.0.0.1\r\n1\r\nStart\r\nShow\r\nNoAnim\r\nseventh line\r\n");
+  TMainForm& form = Create();
+  form.Media().PlayMusicFile("song.ogg");
+  form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
+  form.TrayMenuVerbergenClick();
+
+  form.TrayMenuBeenden.Click();
+  EXPECT_EQ(form.Media().MusicPlayer(), nullptr);
+  EXPECT_FALSE(media_.LastOf("song.ogg").open);
+  ASSERT_EQ(form.LogTalking.LineCount(), 3);
+  EXPECT_TRUE(EndsWith(form.LogTalking.Line(2).text, " --- End Logging ---"));
+  EXPECT_EQ(LogFiles().size(), 1u);
+  EXPECT_EQ(ReadSettings(), "0\r\n127.0.0.1\r\n1\r\nStart\r\nHide\r\nNoAnim\r\nseventh line\r\n");
+  EXPECT_EQ(tray_.removes, 1);
+  EXPECT_FALSE(tray_.registered);
+  EXPECT_EQ(terminations_, 1);
+  EXPECT_TRUE(form.Running());  // not stopped through Stop: it resumes at the next start
+
+  form.TrayMenuBeendenClick();  // a second exit finds nothing left to do
+  EXPECT_EQ(terminations_, 1);
+  EXPECT_EQ(LogFiles().size(), 1u);
+}
+
+TEST_F(MainFormTest, ExitWithNothingLoggedWritesOnlySettings) {
+  TMainForm& form = Create();
+  form.TrayMenuVerbergenClick();  // hidden but stopped: saved as shown
+  form.TrayMenuBeendenClick();
+  EXPECT_TRUE(LogFiles().empty());
+  EXPECT_EQ(ReadSettings(), "2592\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nAnim\r\n");
+}
+
+TEST_F(MainFormTest, ExitInAnUnwritableFolderReportsBothFailuresAndStillEnds) {
+  TMainForm& form = Create();
+  form.LogTalking.AppendLogLine("something worth keeping");
+  std::filesystem::remove_all(folder_);
+  std::ofstream(folder_) << "a file where the folder was";
+
+  form.TrayMenuBeendenClick();
+  ASSERT_EQ(dialogs_.boxes.size(), 2u);
+  EXPECT_EQ(dialogs_.boxes[0].kind, RecordingDialogs::Box::kError);
+  EXPECT_NE(dialogs_.boxes[0].text.find("Velmor_Logfile_"), std::string::npos);
+  EXPECT_EQ(dialogs_.boxes[1].text, "Konfiguration konnte nicht gespeichert werden!");
+  EXPECT_EQ(dialogs_.boxes[1].caption, "Achtung!");
+  EXPECT_EQ(tray_.removes, 1);
+  EXPECT_EQ(terminations_, 1);
+  std::filesystem::remove(folder_);
+}
+
+}  // namespace
+}  // namespace velmor::testing
