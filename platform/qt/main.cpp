@@ -1,0 +1,60 @@
+// The program entry: builds the platform services, the main window and its Qt view, and
+// runs the message loop until the exit command (or a signal, or the end of the desktop
+// session, which run the same exit steps).
+#include <QApplication>
+#include <memory>
+
+#include "platform/audio/sdl_media_system.h"
+#include "platform/qt/main_window_view.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_dispatcher.h"
+#include "platform/qt/qt_tray_icon.h"
+#include "platform/qt/signal_bridge.h"
+#include "relay/thread_count.h"
+#include "shell/UOListener.h"
+#include "shell/application_title.h"
+
+int main(int argc, char** argv) {
+  using namespace velmor;
+  QApplication app(argc, argv);
+  // The window hides instead of closing; only the exit command ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+  const std::string program_file = QApplication::applicationFilePath().toStdString();
+  QApplication::setApplicationDisplayName(QString::fromStdString(ApplicationTitle(program_file)));
+
+  QtDispatcher dispatcher(&app);
+  QtDialogs dialogs;
+  TMainForm* form_for_tray = nullptr;
+  QtTrayIcon tray([&form_for_tray](std::intptr_t event) {
+    if (form_for_tray) form_for_tray->TrayIconNotify(event);
+  });
+  SdlMediaSystem media(dispatcher);
+
+  auto form = std::make_unique<TMainForm>(
+      MainFormServices{dialogs, dispatcher, tray, media, program_file, {}});
+  form_for_tray = form.get();
+  auto view = std::make_unique<MainWindowView>(*form);
+  dialogs.SetParent(view.get());
+  tray.SetMenu(&view->PopupMenu(), view.get());
+  form->OnTerminate = [] { QApplication::quit(); };
+
+  // A signal or the end of the session must not lose the log and the settings.
+  const auto exit_steps = [&form] { form->RunGuarded([&form] { form->TrayMenuBeendenClick(); }); };
+  SignalBridge signal_bridge(exit_steps);
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, exit_steps);
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, exit_steps);
+
+  form->RunGuarded([&form] { form->ApplyStartHidden(); });
+  // The message loop first shows the window; a "Hide" start hides it 100 ms later.
+  view->show();
+  app.exec();
+
+  // The relay stops with the window, before the process ends.
+  view.reset();
+  form_for_tray = nullptr;
+  form.reset();
+  // A worker still stuck in a connect attempt may hold the exit for a while; everything is
+  // saved by now, so the wait is bounded.
+  WaitForRelayThreads(std::chrono::seconds(10));
+  return 0;
+}

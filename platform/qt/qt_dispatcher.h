@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QObject>
+
+#include "platform/dispatch.h"
+
+namespace velmor {
+
+// Queues tasks into the Qt event loop of the thread that owns the receiver (the main
+// thread). Posting never waits; tasks still queued when the loop has ended never run.
+class QtDispatcher : public Dispatcher {
+ public:
+  explicit QtDispatcher(QObject* receiver) : receiver_(receiver) {}
+  void Post(std::function<void()> task) override;
+
+ private:
+  QObject* receiver_;
+};
+
+}  // namespace velmor

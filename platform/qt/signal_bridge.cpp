@@ -1,0 +1,49 @@
+#include "platform/qt/signal_bridge.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace velmor {
+namespace {
+
+int g_signal_fds[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  // Nothing else is safe here; a full pipe means a wake-up is already pending.
+  [[maybe_unused]] ssize_t written = ::write(g_signal_fds[0], &byte, 1);
+}
+
+}  // namespace
+
+SignalBridge::SignalBridge(std::function<void()> on_signal) : on_signal_(std::move(on_signal)) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signal_fds) != 0) {
+    return;
+  }
+  notifier_ = new QSocketNotifier(g_signal_fds[1], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] {
+    char buffer[64];
+    while (::read(g_signal_fds[1], buffer, sizeof buffer) > 0) {
+    }
+    on_signal_();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &action, nullptr);
+}
+
+SignalBridge::~SignalBridge() {
+  struct sigaction action = {};
+  action.sa_handler = SIG_DFL;
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  for (int& fd : g_signal_fds) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+}
+
+}  // namespace velmor
