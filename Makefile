@@ -1,9 +1,14 @@
 # The two everyday commands are `make run` and `make test`; both install what is missing first.
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
+# CI treats warnings as errors.
+ifneq ($(CI),)
+CMAKE_FLAGS += -DVELMOR_WERROR=ON
+endif
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean format
+.PHONY: all deps configure build run test bench fuzz test-asan test-tsan clean format
 
 all: build
 
@@ -24,8 +29,33 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Benchmarks: speed and memory figures with the ratios they compare; not part of `make test`.
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMOR_BENCH=ON -DVELMOR_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@scripts/run-benchmarks build-bench
+
+# libFuzzer targets (clang), each run for FUZZ_SECONDS.
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVELMOR_FUZZ=ON -DVELMOR_GUI=OFF -DVELMOR_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+
+# Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=address $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j $(JOBS)
+
+# The threaded parts (relay and decoding) under ThreadSanitizer.
+test-tsan: deps
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=thread -DVELMOR_GUI=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target velmor_relay_tests velmor_decoding_tests velmor_platform_tests
+	@for t in platform relay decoding; do build-tsan/tests/velmor_$${t}_tests --gtest_brief=1 || exit 1; done
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-bench build-fuzz build-asan build-tsan
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
