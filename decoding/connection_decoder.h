@@ -22,9 +22,6 @@ class ConnectionDecoder {
   // block. `client_port` is the relay's client port, as fixed when the relay started.
   void HandleServerBlock(TMemoryStream& block, int client_port, SpeechWindow& window);
 
-  bool InLoginStage() const { return login_stage_; }
-  std::int32_t CarryLength() const { return framer_.CarryLength(); }
-
  private:
   bool login_stage_ = true;
   PacketFramer framer_;

@@ -115,6 +115,9 @@ class Copier {
 // progress. in_len then counts the input bytes taken, the one in progress included, so
 // the caller resumes at in + in_len. Bytes of `out` past the returned out_len, within the
 // capacity, may have been used as scratch.
+//
+// Most of the stream is decoded by table look-ups of twelve bits at a time; the result,
+// state included, is in every case that of one tree step per bit.
 class DecompressingCopier : public Copier {
  public:
   struct State {
@@ -132,8 +135,13 @@ class DecompressingCopier : public Copier {
   State state() const { return {in_byte, mask, bit_num, tree_pos}; }
 
  private:
-  // Reads the rest of in_byte bit by bit; false when a completed byte found no room.
-  bool FinishInByte(std::uint8_t* out, std::int32_t capacity, std::int32_t& written);
+  // One tree step on the next bit of in_byte; false when a completed byte found no room
+  // (the step is then undone).
+  bool StepBit(std::uint8_t* out, std::int32_t capacity, std::int32_t& written);
+  // Table-driven decoding from a symbol boundary while the input and room last; leaves
+  // the state exactly where bit-by-bit decoding would have left it.
+  void DecodeFast(std::uint8_t* out, std::int32_t capacity, std::int32_t& written,
+                  const std::uint8_t* in, std::int32_t available, std::int32_t& taken);
 
   std::int32_t in_byte = 0;
   std::int32_t mask = 0;

@@ -123,21 +123,23 @@ TEST(HuffmanDifferential, AgreesOnArbitraryBits) {
   }
 }
 
-// Feeds `in` in random small chunks into random small output areas (0 to 9 bytes),
-// resuming at in + in_len as a caller must; returns everything decoded.
+// Feeds `in` in random chunks (0 to 40 bytes) into random small output areas (0 to 64
+// bytes, half of them below the fast path's needs), resuming at in + in_len as a caller
+// must; returns everything decoded.
 Bytes DecodeInSmallSteps(const Bytes& in, std::uint32_t seed) {
   const auto n = static_cast<std::int32_t>(in.size());
   std::mt19937 random(seed);
-  std::uniform_int_distribution<std::int32_t> capacities(0, 9);
-  std::uniform_int_distribution<std::int32_t> chunks(0, 7);
+  std::uniform_int_distribution<std::int32_t> capacities(0, 64);
+  std::uniform_int_distribution<std::int32_t> chunks(0, 40);
   DecompressingCopier fast;
   ReferenceDecoder reference;
   Bytes decoded;
   std::int32_t pos = 0;
   // A capacity of 0 makes no progress on a held-back byte, so count rounds, not calls.
   for (int round = 0; round < 200000 && pos < n; ++round) {
-    const std::int32_t chunk = std::min(n - pos, chunks(random));
-    const Call call = BothCopy(fast, reference, in.data() + pos, chunk, capacities(random));
+    const std::int32_t chunk = std::min(n - pos, chunks(random) >> (round % 2 * 3));
+    const std::int32_t capacity = capacities(random) >> (round % 3 == 0 ? 3 : 0);
+    const Call call = BothCopy(fast, reference, in.data() + pos, chunk, capacity);
     if (::testing::Test::HasFailure()) {
       ADD_FAILURE() << "seed " << seed << " round " << round << " at input byte " << pos;
       return decoded;
