@@ -3,36 +3,9 @@
 #include <cstdio>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/file_io.h"
 
 namespace velmor {
-namespace {
-
-// The C file functions with a path that may hold any character the file system allows.
-std::FILE* OpenFile(const std::filesystem::path& path, bool for_writing) {
-#ifdef _WIN32
-  return _wfopen(path.c_str(), for_writing ? L"wb" : L"rb");
-#else
-  return std::fopen(path.c_str(), for_writing ? "wb" : "rb");
-#endif
-}
-
-// Pushes the written bytes through the system's caches onto the disk, so that the rename
-// that follows can never expose a file whose content is still missing after a crash.
-bool SyncToDisk(std::FILE* file) {
-  if (std::fflush(file) != 0) return false;
-#ifdef _WIN32
-  return _commit(_fileno(file)) == 0;
-#else
-  return fsync(fileno(file)) == 0;
-#endif
-}
-
-}  // namespace
 
 std::vector<std::string> SplitSettingsText(std::string_view text) {
   if (auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
@@ -59,7 +32,7 @@ std::string JoinSettingsLines(const std::vector<std::string>& lines) {
 }
 
 std::optional<std::vector<std::string>> ReadSettingsFile(const std::filesystem::path& path) {
-  std::FILE* file = OpenFile(path, false);
+  std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) return std::nullopt;
   std::string content;
   char buffer[4096];
@@ -75,7 +48,7 @@ std::optional<std::vector<std::string>> ReadSettingsFile(const std::filesystem::
 bool WriteSettingsFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
   std::filesystem::path temporary = path;
   temporary += ".tmp";
-  std::FILE* file = OpenFile(temporary, true);
+  std::FILE* file = OpenFile(temporary, "wb");
   if (file == nullptr) return false;
   const std::string text = JoinSettingsLines(lines);
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
