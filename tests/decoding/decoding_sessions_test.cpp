@@ -21,15 +21,11 @@ using testing::Compress;
 using testing::Concat;
 using testing::FixedPacket;
 using testing::HuffmanEncoder;
+using testing::Slice;
 using Window = testing::RecordingSpeechWindow;
 using Effects = std::vector<Window::Effect>;
 
 constexpr int kClientPort = 2592;
-
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(to));
-}
 
 Bytes ServerList() {
   Bytes packet(46, 0x41);
@@ -150,13 +146,6 @@ TEST_F(DecodingSessionsTest, ConnectionEndingMidCodeDoesNotSpoilTheNext) {
   window_.effects.clear();
   Send(connection, SpeechStream("Bryn", 2));
   EXPECT_EQ(window_.effects, SpeechLines("Bryn", 2));
-}
-
-TEST_F(DecodingSessionsTest, LoginStageEndsWithTheFirstOtherBlock) {
-  TIdTCPConnection& game = connections_[0];
-  Send(game, SpeechStream("Aldric", 1));
-  // Once the stream is compressed, even a well-formed redirect is compressed data.
-  EXPECT_EQ(Send(game, kRedirect), kRedirect);
 }
 
 TEST_F(DecodingSessionsTest, OnlyTheTapWindowOfAHugeBlockIsDecodedAndAllOfItGoesOut) {

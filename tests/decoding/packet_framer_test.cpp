@@ -17,15 +17,11 @@ using testing::AsciiSpeech;
 using testing::Compress;
 using testing::Concat;
 using testing::FixedPacket;
+using testing::Slice;
 using testing::UnicodeSpeech;
 using Window = testing::RecordingSpeechWindow;
 using Effects = std::vector<Window::Effect>;
 using Kind = PacketFramer::BlockKind;
-
-Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-               bytes.begin() + static_cast<std::ptrdiff_t>(to));
-}
 
 class PacketFramerTest : public ::testing::Test {
  protected:
@@ -96,11 +92,6 @@ TEST_F(PacketFramerTest, ZeroLengthFieldIsSteppedOverAsOneByte) {
   EXPECT_EQ(window_.effects, Effects{kGreetingLine});
 }
 
-TEST_F(PacketFramerTest, OtherPacketsAreSkippedByTheirLength) {
-  FeedPlain(Concat({FixedPacket(0x20, 19, 0x1C), kGreeting, FixedPacket(0x86, 304, 0xAE), kReply}));
-  EXPECT_EQ(window_.effects, (Effects{kGreetingLine, kReplyLine}));
-}
-
 TEST_F(PacketFramerTest, PlainBlockIsWalkedUndecodedAndDropsTheCarry) {
   FeedPlain(Slice(kGreeting, 0, 30));
   ASSERT_EQ(framer_.CarryLength(), 30);
@@ -109,25 +100,10 @@ TEST_F(PacketFramerTest, PlainBlockIsWalkedUndecodedAndDropsTheCarry) {
   EXPECT_EQ(framer_.CarryLength(), 10);
 }
 
-TEST_F(PacketFramerTest, CodesCutAnywhereAcrossBlocksStillDecode) {
-  const Bytes stream = Compress(Concat({FixedPacket(0x77, 17), kGreeting, kReply}));
-  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
-    PacketFramer framer;
-    Window window;
-    const Bytes first = Slice(stream, 0, cut);
-    const Bytes second = Slice(stream, cut, stream.size());
-    framer.ProcessChunk(window, first.data(), static_cast<std::int32_t>(first.size()),
-                        Kind::kCompressed);
-    framer.ProcessChunk(window, second.data(), static_cast<std::int32_t>(second.size()),
-                        Kind::kCompressed);
-    ASSERT_EQ(window.effects, (Effects{kGreetingLine, kReplyLine})) << "cut " << cut;
-  }
-}
-
 TEST_F(PacketFramerTest, BlockDecodingToMoreThanTheFrameLosesNothing) {
   // 2700 packets of 104 zero bytes: 280800 bytes from 70200 compressed ones.
   const Bytes zeros(104 * 2700, 0x00);
-  FeedPlain(Concat({Slice(kGreeting, 0, 10)}));
+  FeedPlain(Slice(kGreeting, 0, 10));
   FeedPlain(Concat({Slice(kGreeting, 10, kGreeting.size()), zeros, kReply}));
   EXPECT_EQ(window_.effects, (Effects{kGreetingLine, kReplyLine}));
   EXPECT_EQ(framer_.CarryLength(), 0);

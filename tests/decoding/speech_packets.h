@@ -65,4 +65,10 @@ inline std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::u
   return all;
 }
 
+inline std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from,
+                                       std::size_t to) {
+  return std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                                   bytes.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
 }  // namespace velmor::testing

@@ -107,15 +107,5 @@ TEST_F(TapWithDecodingTest, NothingIsRewrittenOrDecodedBeforeStartOrAfterStop) {
   EXPECT_EQ(sessions_.Count(), 0u);
 }
 
-TEST_F(TapWithDecodingTest, DisconnectDropsTheConnectionsState) {
-  tap_.Active = true;
-  Send(connections_[0], testing::Compress(testing::AsciiSpeech("Aldric", "Hallo")));
-  Send(connections_[1], testing::Compress(testing::AsciiSpeech("Bryn", "Hallo")));
-  EXPECT_EQ(sessions_.Count(), 2u);
-  tap_.Disconnect(connections_[0]);
-  EXPECT_EQ(sessions_.Count(), 1u);
-  EXPECT_EQ(window_.effects.size(), 2u);
-}
-
 }  // namespace
 }  // namespace velmor

@@ -79,15 +79,6 @@ TEST_F(SpeechInterpreterTest, HueIsTheWhole16Bits) {
   EXPECT_EQ(window.effects[1].line.color, Window::ColorOf(32802));
 }
 
-TEST_F(SpeechInterpreterTest, ColourIsOnlyLookedUpForALine) {
-  Window window;
-  const Bytes music = AsciiSpeech("System", "~~Music=a.mp3");
-  const Bytes dropped = AsciiSpeech("Aldric", "x", kType6);
-  ProcessSpeechPacket(window, music.data(), static_cast<std::int32_t>(music.size()));
-  ProcessSpeechPacket(window, dropped.data(), static_cast<std::int32_t>(dropped.size()));
-  EXPECT_TRUE(window.hues.empty());
-}
-
 TEST_F(SpeechInterpreterTest, NonAsciiBytesPassUnchanged) {
   EXPECT_EQ(Ascii(AsciiSpeech("J\xF6rg",
                               "Gr\xFC\xDF"
