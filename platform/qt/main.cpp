@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   // The window hides instead of closing; only the exit command ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
   const std::string program_file = QApplication::applicationFilePath().toStdString();
-  QApplication::setApplicationDisplayName(QString::fromStdString(ApplicationTitle(program_file)));
+  // The taskbar groups the window under the application title, not the caption.
+  QApplication::setApplicationName(QString::fromStdString(ApplicationTitle(program_file)));
 
   QtDispatcher dispatcher(&app);
   QtDialogs dialogs;

@@ -1,0 +1,115 @@
+// A game client logs in through the window's relay: the login server's answers come plain,
+// the redirect is rewritten to the relay, and the game connection's compressed stream,
+// many of whose blocks start with the bytes of a plain login packet, is relayed byte for
+// byte while its speech reaches the log in order.
+#include <random>
+
+#include "decoding/huffman_encoder.h"
+#include "decoding/speech_packets.h"
+#include "main_form_fixture.h"
+#include "relay/loopback.h"
+
+namespace velmor::testing {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ServerList() {
+  Bytes list = {0xA8, 0, 46, 0x5D, 0, 1};
+  Bytes entry(40, 0);
+  const std::string name = "Testwelt";
+  std::copy(name.begin(), name.end(), entry.begin() + 2);
+  list.insert(list.end(), entry.begin(), entry.end());
+  return list;
+}
+
+// The server compresses each packet as a stretch of its own; the stream reaches the relay
+// in reads that may start anywhere in it.
+Bytes GameStream(std::mt19937& random, std::vector<std::string>& expected_lines) {
+  Bytes stream;
+  for (int i = 0; i < 200; ++i) {
+    Bytes packet = FixedPacket(0x20, 19, 0);
+    for (std::size_t j = 1; j < packet.size(); ++j) packet[j] = static_cast<std::uint8_t>(random());
+    Bytes stretch = Compress(packet);
+    stream.insert(stream.end(), stretch.begin(), stretch.end());
+    if (i % 4 == 0) {
+      const std::string text = "Zeile " + std::to_string(i);
+      expected_lines.push_back("[Spieler] " + text);
+      stretch = Compress(AsciiSpeech("Spieler", text));
+      stream.insert(stream.end(), stretch.begin(), stretch.end());
+    }
+  }
+  return stream;
+}
+
+class LoginAndGameTest : public MainFormTest {};
+
+TEST_F(LoginAndGameTest, LoginIsRewrittenAndTheGameStreamPassesUnchanged) {
+  Socket server = ListenLoopback();
+  const int client_port = ListenLoopback().LocalPort();  // free a moment ago
+  TMainForm& form = Create();
+  form.UOClientPort.SetText(std::to_string(client_port));
+  form.UOServerPort.SetText(std::to_string(server.LocalPort()));
+  form.StartButton.Click();
+  ASSERT_TRUE(form.Running()) << (dialogs_.boxes.empty() ? "" : dialogs_.boxes[0].text);
+
+  // Login stage: plain server list, then a redirect to somewhere else.
+  {
+    Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
+    Socket login = AcceptWithin(server);
+    SendAll(client, {0xEF, 0x80});
+    EXPECT_EQ(ReceiveBytes(login, 2), (Bytes{0xEF, 0x80}));
+    SendAll(login, ServerList());
+    EXPECT_EQ(ReceiveBytes(client, ServerList().size()), ServerList());
+    SendAll(client, {0xA0, 0, 0});
+    EXPECT_EQ(ReceiveBytes(login, 3), (Bytes{0xA0, 0, 0}));
+    SendAll(login, {0x8C, 10, 1, 2, 3, 0x13, 0x88, 0xDE, 0xAD, 0xBE, 0xEF});
+    const Bytes rewritten = {0x8C,
+                             127,
+                             0,
+                             0,
+                             1,
+                             static_cast<std::uint8_t>(client_port >> 8),
+                             static_cast<std::uint8_t>(client_port),
+                             0xDE,
+                             0xAD,
+                             0xBE,
+                             0xEF};
+    EXPECT_EQ(ReceiveBytes(client, 11), rewritten);
+  }
+
+  // Game stage: the client comes back through the relay to the same configured server.
+  Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
+  Socket game = AcceptWithin(server);
+  SendAll(client, {0x91, 1, 2, 3, 4});
+  EXPECT_EQ(ReceiveBytes(game, 5), (Bytes{0x91, 1, 2, 3, 4}));
+
+  std::mt19937 random(20261208);
+  std::vector<std::string> expected;
+  const Bytes stream = GameStream(random, expected);
+  // Reads cut just before every byte that a plain login packet starts with.
+  std::vector<std::size_t> cuts = {0};
+  for (std::size_t i = 1; i < stream.size(); ++i) {
+    if (stream[i] == 0x8C || stream[i] == 0xA8) cuts.push_back(i);
+  }
+  cuts.push_back(stream.size());
+  ASSERT_GT(cuts.size(), 20u);
+  for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+    const Bytes block(stream.begin() + cuts[i], stream.begin() + cuts[i + 1]);
+    // One block at a time, each read whole by the client before the next is sent.
+    SendAll(game, block);
+    ASSERT_EQ(ReceiveBytes(client, block.size()), block) << "block " << i;
+  }
+
+  form.StopButton.Click();
+  dispatcher_.Drain();
+  std::vector<std::string> logged;
+  for (int i = 1; i < form.LogTalking.LineCount(); ++i) {
+    const std::string& line = form.LogTalking.Line(i).text;
+    logged.push_back(line.substr(line.find(" [") + 1));
+  }
+  EXPECT_EQ(logged, expected);
+}
+
+}  // namespace
+}  // namespace velmor::testing
