@@ -17,8 +17,12 @@ MediaTriggers::~MediaTriggers() = default;
 
 void MediaTriggers::PlayMusicFile(const std::string& name) {
   if (!music_player_) return;
-  MediaPlayer& player = *music_player_;
+  if (ReplaceFile(*music_player_, name)) PlayUnreported(*music_player_);
+}
+
+bool MediaTriggers::ReplaceFile(MediaPlayer& player, const std::string& name) {
   if (!player.FileName().empty()) {
+    // Cuts off what the player still plays.
     player.Stop();
     player.Eject();
   }
@@ -28,9 +32,9 @@ void MediaTriggers::PlayMusicFile(const std::string& name) {
   } catch (const std::exception&) {
     WriteErrorLine(player.FileName());
     player.SetFileName({});
-    return;
+    return false;
   }
-  PlayUnreported(player);
+  return true;
 }
 
 void MediaTriggers::PlaySoundFile(const std::string& name) {
@@ -43,19 +47,7 @@ void MediaTriggers::PlaySoundFile(const std::string& name) {
     SoundBarChanged();
   }
   MediaPlayer& player = *slot.player;
-  if (!player.FileName().empty()) {
-    // Cuts off a sound still playing in this slot.
-    player.Stop();
-    player.Eject();
-  }
-  player.SetFileName(name);
-  try {
-    player.Open();
-  } catch (const std::exception&) {
-    WriteErrorLine(player.FileName());
-    player.SetFileName({});
-    return;
-  }
+  if (!ReplaceFile(player, name)) return;
   PlayUnreported(player);
   player.SetCompletionHandler([this](MediaPlayer& finished) { SoundFinished(finished); });
 }

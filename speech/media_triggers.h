@@ -76,6 +76,9 @@ class MediaTriggers {
   };
 
   static void PlayUnreported(MediaPlayer& player);
+  // Stops and ejects what the player holds and opens `name` in its place; a file that cannot
+  // be opened becomes the error line and leaves the player without a file.
+  bool ReplaceFile(MediaPlayer& player, const std::string& name);
   void WriteErrorLine(const std::string& file_name);
   void SoundBarChanged();
   MediaPlayer* OpenBarPlayer() const;
