@@ -2,7 +2,8 @@
 // the dummy audio driver, started in a fresh folder whose Velmor.ini starts the relay with
 // the tray animation on. Measured from /proc: CPU time and wake-ups per thread over 30 s
 // idle, and resident memory idle, with 4 clients relaying game traffic at a game's rate to
-// a local server, and with 4 clients pushing traffic as fast as they can. Ended with
+// a local server, and with 4 clients pushing traffic as fast as they can; then what each
+// logged line adds, since the log stays in memory for the whole session. Ended with
 // SIGTERM, as a user's Ctrl+C would.
 //
 // Usage: resource_bench [--velmor=PATH]; by default the velmor beside the bench folder.
@@ -14,12 +15,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,6 +28,7 @@
 #include "bench/child_process.h"
 #include "bench/game_stream.h"
 #include "bench/proc_stats.h"
+#include "bench/relayed_clients.h"
 
 namespace velmor::bench {
 namespace {
@@ -45,115 +45,10 @@ constexpr auto kTick = 100ms;
 constexpr std::size_t kGameRate = 8 << 10;  // compressed bytes per second and client
 constexpr int kGameSpeechPercent = 1;       // a few log lines per second and client
 constexpr std::size_t kFloodWrite = 64 << 10;
-constexpr std::size_t kTalkBytes = 1 << 20;  // compressed speech, about 20000 lines
+constexpr std::size_t kTalkBytes = 1 << 20;  // compressed speech, about 16000 lines
 
 constexpr double kIdleCpuTarget = 1.0;  // percent of one core
 constexpr double kRssTarget = 40.0;     // MiB
-
-// One end of a relayed connection on a thread of its own. Every tick (or back to back, for
-// a tick of 0) it sends the next piece, and it reads and counts whatever arrives.
-class Endpoint {
- public:
-  using Pieces = std::function<std::pair<const std::uint8_t*, std::size_t>()>;
-
-  Endpoint(Socket socket, Pieces pieces, std::chrono::milliseconds tick)
-      : socket_(std::move(socket)), pieces_(std::move(pieces)), tick_(tick) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~Endpoint() { Stop(); }
-
-  void Stop() {
-    stop_ = true;
-    socket_.Shutdown(Socket::Direction::kBoth);
-    if (thread_.joinable()) thread_.join();
-  }
-  std::int64_t Received() const { return received_; }
-  bool Failed() const { return failed_; }
-
- private:
-  void Run() {
-    std::vector<std::uint8_t> buffer(256 << 10);
-    auto next = std::chrono::steady_clock::now();
-    int handle = socket_.Handle();
-    try {
-      while (!stop_) {
-        const auto now = std::chrono::steady_clock::now();
-        if (tick_.count() == 0 || now >= next) {
-          auto [data, size] = pieces_();
-          if (size > 0) SendAll(socket_, data, size);
-          next += tick_;
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
-        bool readable = false;
-        const int limit =
-            tick_.count() == 0 ? 0 : static_cast<int>(std::max<long>(0, wait.count()));
-        if (WaitForReadable({&handle, 1}, {&readable, 1}, limit) > 0) {
-          const std::size_t n = socket_.Receive(buffer.data(), buffer.size());
-          if (n == 0) break;
-          received_ += static_cast<std::int64_t>(n);
-        }
-      }
-    } catch (const std::exception&) {
-      failed_ = !stop_;
-    }
-  }
-
-  Socket socket_;
-  Pieces pieces_;
-  std::chrono::milliseconds tick_;
-  std::atomic<bool> stop_{false};
-  std::atomic<std::int64_t> received_{0};
-  std::atomic<bool> failed_{false};
-  std::thread thread_;
-};
-
-// Game clients connected through the relay, each with its server end.
-class Clients {
- public:
-  // `server_tick` 0 means the servers send back to back.
-  Clients(std::uint16_t relay_port, Socket& server, const CompressedStream& stream,
-          std::size_t server_piece, std::chrono::milliseconds server_tick, bool clients_talk) {
-    static const std::uint8_t kWalk[7] = {0x02, 0x01, 0x00, 0, 0, 0, 0};
-    for (int i = 0; i < kClients; ++i) {
-      Socket client = ConnectTo(relay_port);
-      Socket accepted = AcceptWithin(server);
-      auto cursor = std::make_shared<StreamCursor>(stream.bytes);
-      servers_.push_back(std::make_unique<Endpoint>(
-          std::move(accepted), [cursor, server_piece] { return cursor->Next(server_piece); },
-          server_tick));
-      clients_.push_back(std::make_unique<Endpoint>(
-          std::move(client),
-          [clients_talk]() -> std::pair<const std::uint8_t*, std::size_t> {
-            return {kWalk, clients_talk ? sizeof kWalk : 0};
-          },
-          kTick));
-    }
-  }
-  ~Clients() { Stop(); }
-
-  void Stop() {
-    for (auto& endpoint : clients_) endpoint->Stop();
-    for (auto& endpoint : servers_) endpoint->Stop();
-  }
-  std::int64_t ReceivedByClients() const {
-    std::int64_t total = 0;
-    for (const auto& endpoint : clients_) total += endpoint->Received();
-    return total;
-  }
-  bool Failed() const {
-    for (const auto& endpoint : clients_) {
-      if (endpoint->Failed()) return true;
-    }
-    for (const auto& endpoint : servers_) {
-      if (endpoint->Failed()) return true;
-    }
-    return false;
-  }
-
- private:
-  std::vector<std::unique_ptr<Endpoint>> servers_;
-  std::vector<std::unique_ptr<Endpoint>> clients_;
-};
 
 struct Phase {
   double cpu_percent = 0;  // of one core
@@ -301,7 +196,7 @@ int Run(const fs::path& velmor) {
   bool load_failed = false;
   std::int64_t load_bytes = 0;
   {
-    Clients clients(client_port, server, game, piece, kTick, true);
+    Clients clients(kClients, kTick, client_port, server, game, piece, kTick, true);
     load = Watch(pid, kLoad);
     load_bytes = clients.ReceivedByClients();
     load_failed = clients.Failed();
@@ -314,7 +209,7 @@ int Run(const fs::path& velmor) {
   bool flood_failed = false;
   std::int64_t flood_bytes = 0;
   {
-    Clients clients(client_port, server, flood_stream, kFloodWrite, 0ms, false);
+    Clients clients(kClients, kTick, client_port, server, flood_stream, kFloodWrite, 0ms, false);
     flood = Watch(pid, kFlood);
     flood_bytes = clients.ReceivedByClients();
     flood_failed = clients.Failed();
