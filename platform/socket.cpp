@@ -3,8 +3,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
 
 #include <array>
 #include <cerrno>
@@ -120,6 +124,16 @@ void Socket::Close() noexcept {
   if (handle_ == kNoHandle) return;
   ::close(handle_);
   handle_ = kNoHandle;
+}
+
+std::size_t Socket::PendingOutput() const noexcept {
+#ifdef SIOCOUTQ
+  int bytes = 0;
+  if (handle_ != kNoHandle && ::ioctl(handle_, SIOCOUTQ, &bytes) == 0 && bytes > 0) {
+    return static_cast<std::size_t>(bytes);
+  }
+#endif
+  return 0;
 }
 
 std::uint16_t Socket::LocalPort() const {

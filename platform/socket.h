@@ -60,6 +60,11 @@ class Socket {
   // Closes the handle; closing a closed socket does nothing.
   void Close() noexcept;
 
+  // Bytes sent on this socket that the peer has not acknowledged yet (its FIN included);
+  // 0 where the platform cannot tell. Stays above 0 after a reset: a receive then reports
+  // the end of the connection.
+  std::size_t PendingOutput() const noexcept;
+
   std::uint16_t LocalPort() const;
 
  private:

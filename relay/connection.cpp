@@ -1,8 +1,18 @@
 #include "relay/connection.h"
 
+#include <chrono>
 #include <exception>
 
 namespace velmor {
+
+namespace {
+
+// How often a close waiting for delivery looks at the peer's progress.
+constexpr int kDeliverySliceMs = 2;
+// Most receives a close makes to clear the input once everything has arrived.
+constexpr int kDrainReceives = 16;
+
+}  // namespace
 
 TIdTCPConnection::TIdTCPConnection() : receive_buffer_(new std::uint8_t[RecvBufferSize]) {}
 
@@ -85,15 +95,54 @@ void TIdTCPConnection::Close() {
   } catch (...) {
     tap_error = std::current_exception();
   }
+  // Asked before the FIN joins the queue. Mostly everything has arrived and there is no wait.
+  bool undelivered = socket_.PendingOutput() > 0;
   {
     std::lock_guard lock(handle_mutex_);
     socket_.Shutdown(Socket::Direction::kSend);
+  }
+  // Unlocked: Interrupt() must still reach the socket to end the wait.
+  if (undelivered) AwaitDelivery();
+  {
+    std::lock_guard lock(handle_mutex_);
     socket_.Close();
   }
   if (tap_error) std::rethrow_exception(tap_error);
 }
 
+void TIdTCPConnection::AwaitDelivery() noexcept {
+  try {
+    int handle = socket_.Handle();
+    bool readable = false;
+    std::size_t pending = socket_.PendingOutput();
+    auto last_progress = std::chrono::steady_clock::now();
+    // The FIN counts as one byte; a reset that only it would meet loses nothing.
+    while (pending > 1 && !interrupted_.load()) {
+      if (WaitForReadable({&handle, 1}, {&readable, 1}, kDeliverySliceMs) > 0 &&
+          socket_.Receive(receive_buffer_.get(), RecvBufferSize) == 0) {
+        return;  // the peer has closed: nothing more arrives, so the close stays orderly
+      }
+      std::size_t now_pending = socket_.PendingOutput();
+      auto now = std::chrono::steady_clock::now();
+      if (now_pending < pending) {
+        last_progress = now;
+      } else if (now - last_progress > std::chrono::milliseconds(kDeliveryStallMs)) {
+        return;
+      }
+      pending = now_pending;
+    }
+    // Everything has arrived; drop what came meanwhile so the close is orderly if it can be.
+    for (int i = 0; i < kDrainReceives && WaitForReadable({&handle, 1}, {&readable, 1}, 0) > 0;
+         ++i) {
+      if (socket_.Receive(receive_buffer_.get(), RecvBufferSize) == 0) return;
+    }
+  } catch (const EIdSocketError&) {
+    // Reset or shut down: nothing is left to deliver.
+  }
+}
+
 void TIdTCPConnection::Interrupt() noexcept {
+  interrupted_.store(true);
   std::lock_guard lock(handle_mutex_);
   socket_.Shutdown(Socket::Direction::kBoth);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,13 +48,22 @@ class TIdTCPConnection {
   // 10053, 10054 and 10058 also close the connection.
   void WriteChunk(std::span<const std::uint8_t> bytes);
 
-  // Tells the tap (client side), shuts the socket down for sending and closes it. Closing
-  // a closed connection does nothing. The socket is closed even when the tap throws; the
-  // tap's error is passed on afterwards.
+  // Tells the tap (client side), shuts the socket down for sending, lets the peer take what
+  // was sent (below) and closes the socket. Closing a closed connection does nothing. The
+  // socket is closed even when the tap throws; the tap's error is passed on afterwards.
+  //
+  // A close with unread input resets the connection, and the reset throws away whatever
+  // the peer has not taken yet: the other side's last blocks, when this peer is still
+  // talking. So until the peer has acknowledged every byte sent, what it sends is read and
+  // dropped; the wait ends early when the peer closes, when it has taken nothing for
+  // kDeliveryStallMs, or when the connection is interrupted. Usually nothing is pending
+  // and there is no wait at all.
   void Close();
 
+  static constexpr int kDeliveryStallMs = 2000;
+
   // Any thread: shuts both directions down so that a wait, receive or send blocked on this
-  // socket returns at once. Leaves closing to the owning thread.
+  // socket returns at once, a close included. Leaves closing to the owning thread.
   void Interrupt() noexcept;
 
  protected:
@@ -66,9 +76,12 @@ class TIdTCPConnection {
   virtual void InterceptDisconnect() {}
 
  private:
+  void AwaitDelivery() noexcept;
+
   // Guards the handle between Close() on the owner and Interrupt() from elsewhere, so a
   // shutdown never reaches a handle number the system has already given to a new socket.
   std::mutex handle_mutex_;
+  std::atomic<bool> interrupted_{false};
   Socket socket_;
   std::vector<std::uint8_t> input_;
   std::unique_ptr<std::uint8_t[]> receive_buffer_;

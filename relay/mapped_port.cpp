@@ -90,12 +90,14 @@ void TIdMappedPortThread::Run() {
 }
 
 void TIdMappedPortThread::AfterRun() {
+  // Closed while Stop() can still reach it: the close may wait for the server to take the
+  // client's last blocks.
+  if (outbound_) outbound_->Close();
   std::unique_ptr<TIdTCPClient> released;
   {
     std::lock_guard lock(wake_mutex_);
     released.swap(outbound_);
   }
-  if (released) released->Close();
 }
 
 void TIdMappedPortThread::WakeMore() noexcept {

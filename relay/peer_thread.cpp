@@ -39,8 +39,13 @@ void TIdPeerThread::Execute() noexcept {
     AfterRun();
   } catch (...) {
   }
-  // Releasing the client connection closes it if it is still open (the tap hears of it
-  // here, on this thread, after its last block).
+  // The client connection is closed here if it is still open (the tap hears of it on this
+  // thread, after its last block), while Stop() can still reach it: the close may wait for
+  // the client to take the server's last blocks.
+  try {
+    if (connection_) connection_->Close();
+  } catch (...) {
+  }
   std::unique_ptr<TIdTCPServerConnection> released;
   {
     std::lock_guard lock(wake_mutex_);

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "relay/loopback.h"
+#include "relay/mapped_port.h"
+#include "relay/thread_count.h"
+
+namespace velmor::testing {
+
+// A tap that passes every block on unchanged but moves its position to the end, as a tap
+// that reads the block does (the relay must send from the first byte regardless). It
+// counts what passes and checks the contract: one connection's calls come from one
+// thread and never overlap. Safe for many workers at once.
+class CheckingTap : public TIdConnectionIntercept {
+ public:
+  void Send(TIdTCPConnection& connection, TMemoryStream& block) override {
+    Enter(connection);
+    sent_bytes += block.data.size();
+    block.position = block.data.size();
+    Leave(connection, false);
+  }
+  void Receive(TIdTCPConnection& connection, TMemoryStream& block) override {
+    Enter(connection);
+    received_bytes += block.data.size();
+    block.position = block.data.size();
+    Leave(connection, false);
+  }
+  void Disconnect(TIdTCPConnection& connection) override {
+    Enter(connection);
+    ++disconnects;
+    Leave(connection, true);
+  }
+
+  std::atomic<std::uint64_t> sent_bytes{0};
+  std::atomic<std::uint64_t> received_bytes{0};
+  std::atomic<int> disconnects{0};
+  std::atomic<int> violations{0};
+
+ private:
+  struct Owner {
+    std::thread::id thread;
+    bool busy = false;
+  };
+
+  void Enter(TIdTCPConnection& connection) {
+    std::lock_guard lock(mutex_);
+    auto [entry, fresh] = owners_.try_emplace(&connection, Owner{std::this_thread::get_id()});
+    if (!fresh && (entry->second.busy || entry->second.thread != std::this_thread::get_id())) {
+      ++violations;
+    }
+    entry->second.busy = true;
+  }
+
+  // After Disconnect the address may come back for a new connection on another thread.
+  void Leave(TIdTCPConnection& connection, bool last) {
+    std::lock_guard lock(mutex_);
+    if (last) {
+      owners_.erase(&connection);
+    } else {
+      owners_[&connection].busy = false;
+    }
+  }
+
+  std::mutex mutex_;
+  std::map<const TIdTCPConnection*, Owner> owners_;
+};
+
+// Counts entries of a /proc directory (descriptors, threads) of this process.
+inline int CountEntries(const char* path) {
+  int count = 0;
+  if (DIR* dir = opendir(path)) {
+    while (dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+  }
+  return count;
+}
+
+inline int ProcessThreads() {
+  return CountEntries("/proc/self/task");
+}
+
+// One client through the relay and the backend's end of the relay's outbound connection.
+struct RelayedPair {
+  Socket client;
+  Socket server;
+};
+
+// The real relay on a port of the system's choice in front of a backend listener with room
+// for many pending connections. The parameter says whether the relay has a tap.
+class FaultTest : public ::testing::TestWithParam<bool> {
+ protected:
+  using Pair = RelayedPair;
+
+  void TearDown() override {
+    relay_.reset();
+    EXPECT_TRUE(WaitForRelayThreads(kPatience));
+    EXPECT_EQ(tap_.violations.load(), 0) << "tap calls of one connection overlapped or moved";
+  }
+
+  bool WithTap() const { return GetParam(); }
+
+  void StartRelay(std::uint16_t port) {
+    relay_ = std::make_unique<TIdMappedPortTCP>();
+    relay_->MappedHost = "127.0.0.1";
+    relay_->MappedPort = port;
+    relay_->DefaultPort = 0;
+    if (WithTap()) relay_->Intercept = &tap_;
+    relay_->AddBinding();
+    relay_->SetActive(true);
+  }
+  void StartRelay() { StartRelay(backend_.LocalPort()); }
+
+  std::uint16_t RelayPort() const { return static_cast<std::uint16_t>(relay_->BoundPort(0)); }
+
+  // One client through the relay and the backend's end of it; connected one after the
+  // other, so the two ends belong together.
+  Pair Connect() {
+    Pair pair;
+    pair.client = ConnectTo(RelayPort());
+    pair.server = AcceptWithin(backend_);
+    EXPECT_TRUE(pair.server.IsOpen()) << "the relay did not connect to the backend";
+    return pair;
+  }
+
+  bool WorkersGone() {
+    return Eventually([&] { return relay_->ConnectionCount() == 0; });
+  }
+
+  CheckingTap tap_;  // outlives the relay
+  Socket backend_ = ListenLoopback(512);
+  std::unique_ptr<TIdMappedPortTCP> relay_;
+};
+
+inline std::string TapName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "WithTap" : "WithoutTap";
+}
+
+}  // namespace velmor::testing
