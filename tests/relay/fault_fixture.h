@@ -96,6 +96,14 @@ struct RelayedPair {
   Socket server;
 };
 
+// Both directions of a fresh connection work.
+inline void ExpectRelayStillServes(RelayedPair pair) {
+  SendText(pair.client, "up");
+  SendText(pair.server, "down");
+  EXPECT_EQ(ReceiveText(pair.server, 2), "up");
+  EXPECT_EQ(ReceiveText(pair.client, 4), "down");
+}
+
 // The real relay on a port of the system's choice in front of a backend listener with room
 // for many pending connections. The parameter says whether the relay has a tap.
 class FaultTest : public ::testing::TestWithParam<bool> {

@@ -67,7 +67,7 @@ TEST_P(FaultLoadTest, TwoHundredClientsAtOnceEachGetTheirOwnBytesBothWays) {
   }
 }
 
-// One short connection, ended in one of five ways.
+// One short connection, ended in one of six ways.
 void ConnectAndEnd(RelayedPair pair, int way) {
   switch (way) {
     case 0:  // the client says something and leaves
@@ -92,8 +92,12 @@ void ConnectAndEnd(RelayedPair pair, int way) {
       Abort(pair.server);
       EXPECT_TRUE(SeesClose(pair.client));
       break;
-    default:  // the client hangs up without a word
+    case 4:  // the client hangs up without a word
       pair.client.Close();
+      EXPECT_TRUE(SeesClose(pair.server));
+      break;
+    default:  // the client resets without a word
+      Abort(pair.client);
       EXPECT_TRUE(SeesClose(pair.server));
       break;
   }
@@ -118,7 +122,7 @@ TEST_P(FaultLoadTest, TwoThousandConnectCloseCyclesLeaveNothingBehind) {
       std::unique_lock lock(connecting);
       Pair pair = Connect();
       lock.unlock();
-      ConnectAndEnd(std::move(pair), i % 5);
+      ConnectAndEnd(std::move(pair), i % 6);
     }
   };
   std::vector<std::thread> lanes;
