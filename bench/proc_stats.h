@@ -3,9 +3,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <string>
@@ -86,6 +88,51 @@ inline std::map<pid_t, ThreadSample> SampleThreads(pid_t pid) {
     }
   } catch (const std::exception&) {
   }
+  return threads;
+}
+
+// CPU seconds of every child process of `parent`, by process id.
+inline std::map<pid_t, double> ChildrenCpuSeconds(pid_t parent) {
+  std::map<pid_t, double> children;
+  std::error_code error;
+  try {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::ifstream in(entry.path() / "stat");
+      std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::size_t end = stat.rfind(')');
+      if (end == std::string::npos) continue;
+      std::istringstream fields(stat.substr(end + 2));
+      std::string state;
+      long ppid = 0;
+      if (fields >> state >> ppid && ppid == parent) {
+        children[static_cast<pid_t>(std::stol(name))] =
+            StatCpuSeconds((entry.path() / "stat").string());
+      }
+    }
+  } catch (const std::exception&) {
+  }
+  return children;
+}
+
+// The most CPU time that one of the ids gained from `before` to `after`, leaving out
+// `ignored`.
+inline double MostCpuGained(const std::map<pid_t, double>& before,
+                            const std::map<pid_t, double>& after,
+                            std::initializer_list<pid_t> ignored) {
+  double most = 0;
+  for (const auto& [id, seconds] : after) {
+    if (std::find(ignored.begin(), ignored.end(), id) != ignored.end()) continue;
+    const auto found = before.find(id);
+    if (found != before.end()) most = std::max(most, seconds - found->second);
+  }
+  return most;
+}
+
+inline std::map<pid_t, double> ThreadCpuSeconds(pid_t pid) {
+  std::map<pid_t, double> threads;
+  for (const auto& [tid, sample] : SampleThreads(pid)) threads[tid] = sample.cpu_seconds;
   return threads;
 }
 

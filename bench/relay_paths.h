@@ -106,6 +106,7 @@ class Paths {
 
   const CompressedStream& Stream() const { return stream_; }
   bool Available(Path path) const { return path != Path::kSocat || socat_ok_; }
+  pid_t SocatPid() const { return socat_.Pid(); }
   std::int64_t DecodedLines() const { return tap_.wired.window.lines.load(); }
 
   struct Pair {
