@@ -51,7 +51,7 @@ TEST_P(FaultLoadTest, TwoHundredClientsAtOnceEachGetTheirOwnBytesBothWays) {
   for (std::size_t i = 0; i < peers.size(); ++i) {
     const Peer& peer = *peers[i];
     EXPECT_TRUE(peer.Intact()) << "peer " << i << ": first altered byte at "
-                               << *peer.first_bad_byte;
+                               << peer.first_bad_byte.value_or(0);
     EXPECT_FALSE(peer.SawClose()) << "peer " << i;
     (i % 2 == 0 ? up : down) += peer.sent;
   }
@@ -118,11 +118,15 @@ TEST_P(FaultLoadTest, TwoThousandConnectCloseCyclesLeaveNothingBehind) {
   std::mutex connecting;
   std::atomic<int> next{0};
   auto lane = [&] {
-    for (int i = next++; i < cycles && !HasFailure(); i = next++) {
-      std::unique_lock lock(connecting);
-      Pair pair = Connect();
-      lock.unlock();
-      ConnectAndEnd(std::move(pair), i % 6);
+    try {
+      for (int i = next++; i < cycles && !HasFailure(); i = next++) {
+        std::unique_lock lock(connecting);
+        Pair pair = Connect();
+        lock.unlock();
+        ConnectAndEnd(std::move(pair), i % 6);
+      }
+    } catch (const std::exception& error) {  // a stalled socket gives up after kPatience
+      ADD_FAILURE() << error.what();
     }
   };
   std::vector<std::thread> lanes;
@@ -180,7 +184,7 @@ TEST_P(FaultLoadTest, StopWhileEveryClientStreamsBothWaysEndsEverythingAtOnce) {
   EXPECT_TRUE(traffic.get()) << "some end never saw its connection close";
   for (std::size_t i = 0; i < peers.size(); ++i) {
     EXPECT_TRUE(peers[i]->Intact())
-        << "peer " << i << ": first altered byte at " << *peers[i]->first_bad_byte;
+        << "peer " << i << ": first altered byte at " << peers[i]->first_bad_byte.value_or(0);
     EXPECT_TRUE(peers[i]->SawClose() || peers[i]->send_failed) << "peer " << i;
   }
   if (WithTap()) {

@@ -92,8 +92,10 @@ TEST_P(FaultResetTest, ResetWhileBothDirectionsStreamLeavesPrefixesOnBothSides) 
 
     Peer& survivor = server_resets ? client : server;
     Peer& resetter = server_resets ? server : client;
-    EXPECT_TRUE(survivor.Intact()) << "first altered byte at " << *survivor.first_bad_byte;
-    EXPECT_TRUE(resetter.Intact()) << "first altered byte at " << *resetter.first_bad_byte;
+    EXPECT_TRUE(survivor.Intact())
+        << "first altered byte at " << survivor.first_bad_byte.value_or(0);
+    EXPECT_TRUE(resetter.Intact())
+        << "first altered byte at " << resetter.first_bad_byte.value_or(0);
     EXPECT_LE(survivor.received, resetter.sent);
     EXPECT_TRUE(survivor.SawClose());
     EXPECT_TRUE(WorkersGone());
@@ -131,9 +133,9 @@ TEST_P(FaultResetTest, ServerEndingWhileClientStillSendsDeliversItsLastBlocks) {
     ASSERT_TRUE(Drive(
         {&client, &server}, [&] { return client.closed && server.closed; },
         std::chrono::seconds(10)));
-    EXPECT_TRUE(client.Intact()) << "first altered byte at " << *client.first_bad_byte;
+    EXPECT_TRUE(client.Intact()) << "first altered byte at " << client.first_bad_byte.value_or(0);
     EXPECT_EQ(client.received, down.length) << "the server's last bytes were lost";
-    EXPECT_TRUE(server.Intact()) << "first altered byte at " << *server.first_bad_byte;
+    EXPECT_TRUE(server.Intact()) << "first altered byte at " << server.first_bad_byte.value_or(0);
   }
 }
 
@@ -151,9 +153,9 @@ TEST_P(FaultResetTest, ClientEndingWhileServerStillSendsDeliversItsLastBlocks) {
     ASSERT_TRUE(Drive(
         {&client, &server}, [&] { return client.closed && server.closed; },
         std::chrono::seconds(10)));
-    EXPECT_TRUE(server.Intact()) << "first altered byte at " << *server.first_bad_byte;
+    EXPECT_TRUE(server.Intact()) << "first altered byte at " << server.first_bad_byte.value_or(0);
     EXPECT_EQ(server.received, up.length) << "the client's last bytes were lost";
-    EXPECT_TRUE(client.Intact()) << "first altered byte at " << *client.first_bad_byte;
+    EXPECT_TRUE(client.Intact()) << "first altered byte at " << client.first_bad_byte.value_or(0);
   }
 }
 

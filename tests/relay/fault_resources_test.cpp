@@ -133,7 +133,7 @@ TEST_P(FaultResourceTest, ClientThatStopsReadingHoldsTheServerBackAndLosesNothin
   Peer client{std::move(pair.client), Stream{}, Stream{down.start, taken}};
   ASSERT_TRUE(Drive(
       {&client}, [&] { return client.received >= taken; }, kPatience));
-  EXPECT_TRUE(client.Intact()) << "first altered byte at " << *client.first_bad_byte;
+  EXPECT_TRUE(client.Intact()) << "first altered byte at " << client.first_bad_byte.value_or(0);
   EXPECT_EQ(client.received, taken);
 }
 
@@ -146,7 +146,7 @@ TEST_P(FaultResourceTest, ServerThatStopsReadingHoldsTheClientBackAndLosesNothin
   Peer server{std::move(pair.server), Stream{}, Stream{up.start, taken}};
   ASSERT_TRUE(Drive(
       {&server}, [&] { return server.received >= taken; }, kPatience));
-  EXPECT_TRUE(server.Intact()) << "first altered byte at " << *server.first_bad_byte;
+  EXPECT_TRUE(server.Intact()) << "first altered byte at " << server.first_bad_byte.value_or(0);
   EXPECT_EQ(server.received, taken);
 }
 
