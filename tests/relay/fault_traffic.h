@@ -32,6 +32,7 @@ constexpr int kSanitizerSlowdown = 1;
 #else
 constexpr int kSanitizerSlowdown = 1;
 #endif
+constexpr bool kUnderSanitizer = kSanitizerSlowdown > 1;
 
 // A fixed pseudo-random byte sequence that streams index into from a start of their own.
 // Its period is odd and far above any block, so a dropped, repeated or altered run of
