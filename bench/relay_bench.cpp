@@ -29,8 +29,10 @@
 namespace velmor::bench {
 namespace {
 
-constexpr int kRuns = 5;                                    // repetitions per benchmark
-constexpr std::int64_t kRoundTrips = 10000;                 // per run
+// Many short runs, interleaved, so that a burst of other work hits every path alike.
+constexpr int kRuns = 5;                                    // repetitions of bulk benchmarks
+constexpr int kRoundTripRuns = 15;                          // repetitions of round trips
+constexpr std::int64_t kRoundTrips = 4000;                  // per run
 constexpr std::int64_t kWarmUpRoundTrips = 500;             // per run, not measured
 constexpr std::size_t kBulkBytes = std::size_t{384} << 20;  // per run
 constexpr std::size_t kServerWrite = 64 << 10;              // the server's write size in bulk
@@ -207,7 +209,7 @@ void RegisterAll() {
     for (Path path : kPaths) {
       benchmark::RegisterBenchmark(RoundTripName(path, size).c_str(), BM_RoundTrip, path, size)
           ->Iterations(kRoundTrips)
-          ->Repetitions(kRuns)
+          ->Repetitions(kRoundTripRuns)
           ->UseRealTime()
           ->Unit(benchmark::kMicrosecond);
     }
@@ -287,7 +289,10 @@ void Verdict(std::optional<double> ratio, bool at_most, double target, const std
 }
 
 void PrintSummary(const MedianReporter& reporter) {
-  std::printf("\nRelay summary (medians of %d interleaved runs; MiB = 2^20 bytes)\n", kRuns);
+  std::printf(
+      "\nRelay summary (medians of %d interleaved runs of %lld round trips and of %d bulk runs of "
+      "%zu MiB; MiB = 2^20 bytes)\n",
+      kRoundTripRuns, static_cast<long long>(kRoundTrips), kRuns, kBulkBytes >> 20);
   std::printf("  round trip      %10s %10s %14s\n", "p50 us", "p99 us", "added p50 us");
   for (std::size_t size : {std::size_t{1}, std::size_t{100}}) {
     const auto direct = reporter.Figure(RoundTripName(Path::kDirect, size), "p50_us");
