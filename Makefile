@@ -35,24 +35,35 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	@scripts/run-benchmarks build-bench
 
-# libFuzzer targets (clang), each run for FUZZ_SECONDS.
+# libFuzzer targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer), each run
+# for FUZZ_SECONDS from the seeds in fuzz/corpus/ (copied, so the run never writes there).
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVELMOR_FUZZ=ON -DVELMOR_GUI=OFF -DVELMOR_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 	@scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
-# Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test, the velmor program and the SDL audio tests included, under AddressSanitizer
+# and UndefinedBehaviorSanitizer (any report fails the test). Leaks in third-party
+# libraries may be suppressed in scripts/lsan.supp, never ours.
 test-asan: deps
 	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=address $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
-	@cd build-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j $(JOBS)
+	@cd build-asan && \
+	  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
 
-# The threaded parts (relay and decoding) under ThreadSanitizer.
+# The threaded parts under ThreadSanitizer (no GUI): sockets, the relay, decoding sessions,
+# the hue table and the main window with running relays. Any race report fails the run.
+TSAN_AREAS = platform relay decoding speech shell
 test-tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=thread -DVELMOR_GUI=OFF $(CMAKE_FLAGS) >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target velmor_relay_tests velmor_decoding_tests velmor_platform_tests
-	@for t in platform relay decoding; do build-tsan/tests/velmor_$${t}_tests --gtest_brief=1 || exit 1; done
+	@cmake --build build-tsan -j $(JOBS) --target $(foreach t,$(TSAN_AREAS),velmor_$(t)_tests)
+	@for t in $(TSAN_AREAS); do \
+	  TSAN_OPTIONS=second_deadlock_stack=1 build-tsan/tests/velmor_$${t}_tests --gtest_brief=1 || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR) build-bench build-fuzz build-asan build-tsan
