@@ -47,7 +47,11 @@ std::unique_ptr<MediaDevice> SdlMediaSystem::Open(const std::string& file_name, 
   if (!session_) session_ = audio::AudioSession::Acquire(dispatcher_);
   if (kind == MediaKind::kSound) {
     SDL_RWops* stream = audio::OpenMediaFile(file_name, kMaxSoundFileBytes);
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 1);
+    // The stream is closed here rather than by the loader: SDL_mixer 2.6 leaves it open
+    // when a file of 4 to 11 bytes has no header it knows, so every request for such a file
+    // would keep a descriptor. A sound is decoded whole: nothing reads the stream later.
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 0);
+    SDL_RWclose(stream);
     if (!chunk) Unplayable(file_name);
     return std::make_unique<audio::SoundDevice>(session_, chunk);
   }
