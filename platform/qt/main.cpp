@@ -16,6 +16,9 @@
 
 int main(int argc, char** argv) {
   using namespace velmor;
+  // The relay may already run before the window is up; a signal meanwhile must wait for the
+  // exit steps rather than end the program unsaved.
+  SignalBridge::HoldSignals();
   QApplication app(argc, argv);
   // The window hides instead of closing; only the exit command ends the program.
   QApplication::setQuitOnLastWindowClosed(false);

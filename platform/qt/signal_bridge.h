@@ -11,6 +11,13 @@ namespace velmor {
 // an ordinary event.
 class SignalBridge : public QObject {
  public:
+  // Holds the three signals back (blocked) in the calling thread and every thread it starts
+  // from now on, until a bridge takes them over. Called first thing in main, so that a
+  // signal during start-up waits for the bridge instead of ending the program unsaved.
+  static void HoldSignals();
+
+  // Handles the three signals from now on; the main thread receives them, held-back ones
+  // included (also when the program was started with them blocked).
   explicit SignalBridge(std::function<void()> on_signal);
   ~SignalBridge() override;
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -112,9 +113,15 @@ class VelmorProgramTest : public ::testing::Test {
     std::filesystem::remove_all(folder_);
   }
 
-  void Launch() {
+  // `held_signal`: a signal the program starts with blocked, as a launcher may leave it.
+  void Launch(int held_signal = 0) {
     std::vector<std::string> env_text = {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy",
                                          "HOME=" + folder_.string(), "LANG=C"};
+    // A sanitizer build's options (leak suppressions among them) apply to the program too.
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
+      if (const char* value = std::getenv(name))
+        env_text.push_back(std::string(name) + "=" + value);
+    }
     std::vector<char*> env;
     for (auto& entry : env_text) env.push_back(entry.data());
     env.push_back(nullptr);
@@ -122,13 +129,30 @@ class VelmorProgramTest : public ::testing::Test {
     char* argv[] = {program.data(), nullptr};
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(folder_);  // the program works in the folder it starts in
-    ASSERT_EQ(::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, env.data()), 0);
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    if (held_signal != 0) {
+      sigset_t held;
+      sigemptyset(&held);
+      sigaddset(&held, held_signal);
+      ::posix_spawnattr_setsigmask(&attributes, &held);
+      ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    }
+    const int spawned =
+        ::posix_spawn(&pid_, program.c_str(), nullptr, &attributes, argv, env.data());
+    ::posix_spawnattr_destroy(&attributes);
     std::filesystem::current_path(previous);
+    ASSERT_EQ(spawned, 0);
   }
 
   // Sends SIGTERM and returns the exit status, or -1 when the program did not end.
   int Terminate() {
     ::kill(pid_, SIGTERM);
+    return WaitForExit();
+  }
+
+  // The exit status, or -1 when the program does not end within 15 s.
+  int WaitForExit() {
     for (int i = 0; i < 300; ++i) {
       int status = 0;
       if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -196,6 +220,21 @@ TEST_F(VelmorProgramTest, RelaysAGameConnectionAndSavesEverythingOnSigterm) {
   EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
   EXPECT_NE(rtf.find("Start Logging"), std::string::npos);
   EXPECT_NE(rtf.find("End Logging"), std::string::npos);
+}
+
+// A termination signal that comes while the program is still starting (here held back from
+// the very start) runs the exit steps once the program can take it: never lost, never the
+// default action that would end the program without saving.
+TEST_F(VelmorProgramTest, TerminationSignalDuringStartUpRunsTheExitSteps) {
+  const int client_port = FreePort();
+  // Bare LF breaks: the exit steps rewrite the file with CR LF.
+  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
+      << client_port << "\n127.0.0.1\n2593\nStop\nShow\nAnim\n";
+  Launch(SIGTERM);
+  ::kill(pid_, SIGTERM);
+  EXPECT_EQ(WaitForExit(), 0);
+  EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"),
+            std::to_string(client_port) + "\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nAnim\r\n");
 }
 
 }  // namespace
