@@ -35,7 +35,13 @@ void LogView::Append(const LogLine& line) {
   // The document starts with one empty block: the first line goes into it.
   if (!empty_) cursor.insertBlock();
   empty_ = false;
-  cursor.insertText(ToQString(line.text), format);
+  // As in the log file: control characters other than tab show as blanks, so a server's
+  // line can never become two.
+  QString text = ToQString(line.text);
+  for (QChar& c : text) {
+    if (c.unicode() < 0x20 && c != u'\t') c = u' ';
+  }
+  cursor.insertText(text, format);
 
   if (at_end) scroll->setValue(scroll->maximum());
 }
