@@ -16,26 +16,10 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/scratch_folder.h"
 #include "speech/hue_table.h"
 
 namespace {
-
-class ScratchFolder {
- public:
-  ScratchFolder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("velmor_hue_fuzz_" + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The colour of a 15-bit value, worked out per component.
 velmor::TColor ExpectedRgb(int value) {
@@ -58,7 +42,7 @@ velmor::TColor ExpectedColor(const std::vector<std::uint8_t>& file, int hue) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const ScratchFolder folder;
+  static const ScratchFolder folder("velmor_hue_fuzz");
   FuzzedDataProvider provider(data, size);
   std::vector<int> hues(provider.ConsumeIntegralInRange(1, 4));
   for (int& hue : hues) {

@@ -15,27 +15,10 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/scratch_folder.h"
 #include "shell/settings_file.h"
 
 namespace {
-
-// A folder of this process's own, made once and removed at exit.
-class ScratchFolder {
- public:
-  ScratchFolder()
-      : path_(std::filesystem::temp_directory_path() /
-              ("velmor_settings_fuzz_" + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 std::size_t CountBreaks(std::string_view text) {
   std::size_t breaks = 0;
@@ -52,7 +35,7 @@ std::size_t CountBreaks(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const ScratchFolder folder;
+  static const ScratchFolder folder("velmor_settings_fuzz");
   const std::string_view content(reinterpret_cast<const char*>(data), size);
   const std::vector<std::string> lines = velmor::SplitSettingsText(content);
 
