@@ -12,6 +12,7 @@
 
 #include "relay/loopback.h"
 #include "relay/mapped_port.h"
+#include "relay/relay_fixture.h"
 #include "relay/thread_count.h"
 
 namespace velmor::testing {
@@ -90,12 +91,6 @@ inline int ProcessThreads() {
   return CountEntries("/proc/self/task");
 }
 
-// One client through the relay and the backend's end of the relay's outbound connection.
-struct RelayedPair {
-  Socket client;
-  Socket server;
-};
-
 // Both directions of a fresh connection work.
 inline void ExpectRelayStillServes(RelayedPair pair) {
   SendText(pair.client, "up");
@@ -106,48 +101,19 @@ inline void ExpectRelayStillServes(RelayedPair pair) {
 
 // The real relay on a port of the system's choice in front of a backend listener with room
 // for many pending connections. The parameter says whether the relay has a tap.
-class FaultTest : public ::testing::TestWithParam<bool> {
+class FaultTest : public RelayHarness<CheckingTap, ::testing::TestWithParam<bool>> {
  protected:
-  using Pair = RelayedPair;
+  FaultTest() : RelayHarness(512) {}
 
   void TearDown() override {
-    relay_.reset();
-    EXPECT_TRUE(WaitForRelayThreads(kPatience));
+    RelayHarness::TearDown();
     EXPECT_EQ(tap_.violations.load(), 0) << "tap calls of one connection overlapped or moved";
   }
 
   bool WithTap() const { return GetParam(); }
 
-  void StartRelay(std::uint16_t port) {
-    relay_ = std::make_unique<TIdMappedPortTCP>();
-    relay_->MappedHost = "127.0.0.1";
-    relay_->MappedPort = port;
-    relay_->DefaultPort = 0;
-    if (WithTap()) relay_->Intercept = &tap_;
-    relay_->AddBinding();
-    relay_->SetActive(true);
-  }
+  void StartRelay(std::uint16_t port) { RelayHarness::StartRelay("127.0.0.1", port, WithTap()); }
   void StartRelay() { StartRelay(backend_.LocalPort()); }
-
-  std::uint16_t RelayPort() const { return static_cast<std::uint16_t>(relay_->BoundPort(0)); }
-
-  // One client through the relay and the backend's end of it; connected one after the
-  // other, so the two ends belong together.
-  Pair Connect() {
-    Pair pair;
-    pair.client = ConnectTo(RelayPort());
-    pair.server = AcceptWithin(backend_);
-    EXPECT_TRUE(pair.server.IsOpen()) << "the relay did not connect to the backend";
-    return pair;
-  }
-
-  bool WorkersGone() {
-    return Eventually([&] { return relay_->ConnectionCount() == 0; });
-  }
-
-  CheckingTap tap_;  // outlives the relay
-  Socket backend_ = ListenLoopback(512);
-  std::unique_ptr<TIdMappedPortTCP> relay_;
 };
 
 inline std::string TapName(const ::testing::TestParamInfo<bool>& info) {

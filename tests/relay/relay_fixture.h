@@ -12,32 +12,39 @@
 
 namespace velmor::testing {
 
-// A relay on a port of the system's choice in front of a backend listener on 127.0.0.1.
-class RelayTest : public ::testing::Test {
+// One client through the relay and the backend's end of the relay's outbound connection.
+struct RelayedPair {
+  Socket client;  // the game client's end
+  Socket server;  // the game server's end of the relay's outbound connection
+};
+
+// A relay on a port of the system's choice in front of a backend listener on 127.0.0.1,
+// with a tap of type Tap that outlives it. Base is the gtest fixture class to build on.
+template <typename Tap, typename Base = ::testing::Test>
+class RelayHarness : public Base {
  protected:
-  struct Pair {
-    Socket client;  // the game client's end
-    Socket server;  // the game server's end of the relay's outbound connection
-  };
+  using Pair = RelayedPair;
+
+  explicit RelayHarness(int backlog = 16) : backend_(ListenLoopback(backlog)) {}
 
   void TearDown() override {
     relay_.reset();
     EXPECT_TRUE(WaitForRelayThreads(kPatience));
   }
 
-  void StartRelay(const std::string& host, std::int32_t port) {
+  void StartRelay(const std::string& host, std::int32_t port, bool with_tap = true) {
     relay_ = std::make_unique<TIdMappedPortTCP>();
     relay_->MappedHost = host;
     relay_->MappedPort = port;
     relay_->DefaultPort = 0;
-    relay_->Intercept = &tap_;
+    if (with_tap) relay_->Intercept = &tap_;
     relay_->AddBinding();
     relay_->SetActive(true);
   }
-  void StartRelay() { StartRelay("127.0.0.1", backend_.LocalPort()); }
 
   std::uint16_t RelayPort() const { return static_cast<std::uint16_t>(relay_->BoundPort(0)); }
 
+  // Connected one after the other, so the two ends belong together.
   Pair Connect() {
     Pair pair;
     pair.client = ConnectTo(RelayPort());
@@ -51,9 +58,15 @@ class RelayTest : public ::testing::Test {
     return Eventually([&] { return relay_->ConnectionCount() == 0; });
   }
 
-  RecordingTap tap_;  // outlives the relay
-  Socket backend_ = ListenLoopback();
+  Tap tap_;  // outlives the relay
+  Socket backend_;
   std::unique_ptr<TIdMappedPortTCP> relay_;
+};
+
+class RelayTest : public RelayHarness<RecordingTap> {
+ protected:
+  using RelayHarness::StartRelay;
+  void StartRelay() { StartRelay("127.0.0.1", backend_.LocalPort()); }
 };
 
 }  // namespace velmor::testing
