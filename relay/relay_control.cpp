@@ -34,7 +34,9 @@ TRelayControl::TRelayControl(RelayControls controls, Dialogs& dialogs, RelayCont
 
 TRelayControl::~TRelayControl() = default;
 
-void TRelayControl::ReleaseRelay() { relay_server_.reset(); }
+void TRelayControl::ReleaseRelay() {
+  relay_server_.reset();
+}
 
 void TRelayControl::UOClientPortChange() {
   PortChanged();
