@@ -1,4 +1,4 @@
-#include "platform/qt/signal_bridge.h"
+#include "gui_qt/signal_bridge.h"
 
 #include <fcntl.h>
 #include <pthread.h>

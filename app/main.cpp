@@ -4,12 +4,12 @@
 #include <QApplication>
 #include <memory>
 
-#include "platform/audio/sdl_media_system.h"
-#include "platform/qt/main_window_view.h"
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_dispatcher.h"
-#include "platform/qt/qt_tray_icon.h"
-#include "platform/qt/signal_bridge.h"
+#include "audio_sdl/sdl_media_system.h"
+#include "gui_qt/main_window_view.h"
+#include "gui_qt/qt_dialogs.h"
+#include "gui_qt/qt_dispatcher.h"
+#include "gui_qt/qt_tray_icon.h"
+#include "gui_qt/signal_bridge.h"
 #include "relay/thread_count.h"
 #include "shell/UOListener.h"
 #include "shell/application_title.h"

@@ -1,4 +1,4 @@
-#include "platform/audio/audio_session.h"
+#include "audio_sdl/audio_session.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/audio/sdl_devices.h"
+#include "audio_sdl/sdl_devices.h"
 #include "platform/exception.h"
 
 namespace velmor::audio {

@@ -1,13 +1,13 @@
-#include "platform/audio/sdl_media_system.h"
+#include "audio_sdl/sdl_media_system.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <limits>
 
-#include "platform/audio/audio_session.h"
-#include "platform/audio/media_file.h"
-#include "platform/audio/sdl_devices.h"
+#include "audio_sdl/audio_session.h"
+#include "audio_sdl/media_file.h"
+#include "audio_sdl/sdl_devices.h"
 #include "platform/exception.h"
 
 namespace velmor {

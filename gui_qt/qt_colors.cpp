@@ -1,4 +1,4 @@
-#include "platform/qt/qt_colors.h"
+#include "gui_qt/qt_colors.h"
 
 namespace velmor {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_dispatcher.h"
+#include "gui_qt/qt_dispatcher.h"
 
 #include <QMetaObject>
 

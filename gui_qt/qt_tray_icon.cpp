@@ -1,10 +1,10 @@
-#include "platform/qt/qt_tray_icon.h"
+#include "gui_qt/qt_tray_icon.h"
 
 #include <QCursor>
 #include <QPixmap>
 
-#include "platform/qt/icon_image.h"
-#include "platform/qt/win1252.h"
+#include "gui_qt/icon_image.h"
+#include "gui_qt/win1252.h"
 
 namespace velmor {
 

@@ -1,11 +1,11 @@
-#include "platform/qt/log_view.h"
+#include "gui_qt/log_view.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "platform/qt/qt_colors.h"
-#include "platform/qt/win1252.h"
+#include "gui_qt/qt_colors.h"
+#include "gui_qt/win1252.h"
 
 namespace velmor {
 

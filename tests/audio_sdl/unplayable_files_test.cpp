@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/media_files.h"
+#include "audio_sdl/media_files.h"
 #include "fakes/queue_dispatcher.h"
-#include "platform/audio/sdl_media_system.h"
+#include "audio_sdl/sdl_media_system.h"
 #include "platform/exception.h"
 
 namespace velmor {

@@ -1,4 +1,4 @@
-#include "platform/audio/sdl_media_system.h"
+#include "audio_sdl/sdl_media_system.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/media_files.h"
+#include "audio_sdl/media_files.h"
 #include "fakes/queue_dispatcher.h"
 #include "platform/exception.h"
 #include "speech/media_triggers.h"

@@ -1,4 +1,4 @@
-#include "platform/audio/media_file.h"
+#include "audio_sdl/media_file.h"
 
 #include <SDL.h>
 
@@ -7,7 +7,7 @@
 #include "platform/exception.h"
 
 #ifdef _WIN32
-#error "platform/audio/media_file.cpp opens files the POSIX way only"
+#error "audio_sdl/media_file.cpp opens files the POSIX way only"
 #endif
 
 #include <fcntl.h>

@@ -1,10 +1,10 @@
-#include "platform/audio/sdl_devices.h"
+#include "audio_sdl/sdl_devices.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "platform/audio/audio_session.h"
+#include "audio_sdl/audio_session.h"
 
 namespace velmor::audio {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/qt/win1252.h"
+#include "gui_qt/win1252.h"
 
 #include <gtest/gtest.h>
 

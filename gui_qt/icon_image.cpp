@@ -1,4 +1,4 @@
-#include "platform/qt/icon_image.h"
+#include "gui_qt/icon_image.h"
 
 #include <QPixmap>
 

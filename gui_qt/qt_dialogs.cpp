@@ -1,8 +1,8 @@
-#include "platform/qt/qt_dialogs.h"
+#include "gui_qt/qt_dialogs.h"
 
 #include <QMessageBox>
 
-#include "platform/qt/win1252.h"
+#include "gui_qt/win1252.h"
 
 namespace velmor {
 namespace {

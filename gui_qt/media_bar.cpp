@@ -1,4 +1,4 @@
-#include "platform/qt/media_bar.h"
+#include "gui_qt/media_bar.h"
 
 #include <QHBoxLayout>
 #include <QStyle>

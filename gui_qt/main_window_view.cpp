@@ -1,4 +1,4 @@
-#include "platform/qt/main_window_view.h"
+#include "gui_qt/main_window_view.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -10,11 +10,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "platform/qt/icon_image.h"
-#include "platform/qt/log_view.h"
-#include "platform/qt/media_bar.h"
-#include "platform/qt/qt_colors.h"
-#include "platform/qt/win1252.h"
+#include "gui_qt/icon_image.h"
+#include "gui_qt/log_view.h"
+#include "gui_qt/media_bar.h"
+#include "gui_qt/qt_colors.h"
+#include "gui_qt/win1252.h"
 
 namespace velmor {
 namespace {
