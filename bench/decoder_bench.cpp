@@ -12,8 +12,9 @@
 
 #include "bench/game_stream.h"
 #include "decoding/decoding_sessions.h"
-#include "decoding/traffic_tap.h"
 #include "decoding/uo_huffman.h"
+#include "relay/log_event.h"
+#include "speech/speech_packets.h"
 #include "tests/decoding/fake_connections.h"
 #include "tests/decoding/reference_decoder.h"
 
@@ -90,11 +91,12 @@ void BM_WholeChain(benchmark::State& state) {
   TIdLogEvent tap;
   DecodingSessions sessions;
   NullWindow window;
+  SpeechPackets sink(window);
   tap.OnSend = [&](TIdConnectionIntercept&, TIdTCPConnection& connection, TMemoryStream& block) {
-    sessions.HandleServerBlock(connection, block, 2592, window);
+    sessions.HandleServerBlock(ConnectionIdOf(connection), block.data, 2592, sink);
   };
   tap.OnDisconnect = [&](TIdConnectionIntercept&, TIdTCPConnection& connection) {
-    sessions.Forget(connection);
+    sessions.Forget(ConnectionIdOf(connection));
   };
   tap.Active = true;
   testing::FakeConnections connections;

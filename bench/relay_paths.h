@@ -10,8 +10,9 @@
 #include "bench/child_process.h"
 #include "bench/game_stream.h"
 #include "decoding/decoding_sessions.h"
-#include "decoding/traffic_tap.h"
+#include "relay/log_event.h"
 #include "relay/mapped_port.h"
+#include "speech/speech_packets.h"
 
 // The ways from a game client on loopback to a game server for the relay benchmark:
 //   direct  - the client talks to the server itself;
@@ -57,16 +58,17 @@ struct WiredTap {
   explicit WiredTap(bool active) {
     tap.OnSend = [this](TIdConnectionIntercept&, TIdTCPConnection& connection,
                         TMemoryStream& block) {
-      sessions.HandleServerBlock(connection, block, client_port, window);
+      sessions.HandleServerBlock(ConnectionIdOf(connection), block.data, client_port, sink);
     };
     tap.OnDisconnect = [this](TIdConnectionIntercept&, TIdTCPConnection& connection) {
-      sessions.Forget(connection);
+      sessions.Forget(ConnectionIdOf(connection));
     };
     tap.Active = active;
   }
 
   int client_port = 2592;
   NullSpeechWindow window;
+  SpeechPackets sink{window};
   DecodingSessions sessions;
   TIdLogEvent tap;
 };

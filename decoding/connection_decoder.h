@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "decoding/packet_framer.h"
-#include "relay/intercept.h"
-#include "speech/speech_window.h"
+#include "decoding/packet_sink.h"
 
 namespace velmor {
 
@@ -19,8 +19,9 @@ class ConnectionDecoder {
   static constexpr std::int32_t kTapWindow = 100000;
 
   // Rewrites a login-stage redirect in place (the block keeps its size) and decodes the
-  // block. `client_port` is the relay's client port, as fixed when the relay started.
-  void HandleServerBlock(TMemoryStream& block, int client_port, SpeechWindow& window);
+  // block into `sink`. `client_port` is the relay's client port, as fixed when the relay
+  // started.
+  void HandleServerBlock(std::span<std::uint8_t> block, int client_port, PacketSink& sink);
 
  private:
   bool login_stage_ = true;

@@ -5,9 +5,11 @@
 #include <mutex>
 #include <unordered_map>
 
+#include <span>
+
 #include "decoding/connection_decoder.h"
-#include "relay/intercept.h"
-#include "speech/speech_window.h"
+#include "decoding/connection_id.h"
+#include "decoding/packet_sink.h"
 
 namespace velmor {
 
@@ -20,19 +22,19 @@ namespace velmor {
 class DecodingSessions {
  public:
   // Rewrites a login-stage redirect in `block` and decodes the block, with the state of
-  // `connection` (made on its first block). Speech goes to `window` in stream order.
-  void HandleServerBlock(TIdTCPConnection& connection, TMemoryStream& block, int client_port,
-                         SpeechWindow& window);
+  // `connection` (made on its first block). Packets go to `sink` in stream order.
+  void HandleServerBlock(ConnectionId connection, std::span<std::uint8_t> block, int client_port,
+                         PacketSink& sink);
 
   // Drops the connection's state, including a code or packet it ended in the middle of.
-  void Forget(TIdTCPConnection& connection);
+  void Forget(ConnectionId connection);
 
   // Connections with state, for tests and diagnostics.
   std::size_t Count() const;
 
  private:
   mutable std::mutex mutex_;  // guards the map only; decoding runs outside it
-  std::unordered_map<const TIdTCPConnection*, std::shared_ptr<ConnectionDecoder>> decoders_;
+  std::unordered_map<ConnectionId, std::shared_ptr<ConnectionDecoder>> decoders_;
 };
 
 }  // namespace velmor

@@ -3,23 +3,15 @@
 #include <cstring>
 
 #include "decoding/packet_lengths.h"
-#include "speech/speech_interpreter.h"
 
 namespace velmor {
-namespace {
-
-constexpr std::uint8_t kAsciiSpeechId = 0x1C;
-constexpr std::uint8_t kUnicodeSpeechId = 0xAE;
-
-}  // namespace
-
-void PacketFramer::ProcessChunk(SpeechWindow& window, const std::uint8_t* bytes, std::int32_t n,
+void PacketFramer::ProcessChunk(PacketSink& sink, const std::uint8_t* bytes, std::int32_t n,
                                 BlockKind kind) {
   if (n <= 0) return;
   if (!frame_buffer_)
     frame_buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBufferSize);
   if (kind == BlockKind::kPlain) {
-    Walk(window, bytes, n);
+    Walk(sink, bytes, n);
     return;
   }
   // The carry is at most 65534 bytes, so every round decodes something; a block only
@@ -30,25 +22,24 @@ void PacketFramer::ProcessChunk(SpeechWindow& window, const std::uint8_t* bytes,
     std::int32_t out_len = capacity;
     std::int32_t in_len = n - offset;
     copier_.copy(frame_buffer_.get() + carry_length_, bytes + offset, out_len, in_len);
-    Walk(window, frame_buffer_.get(), carry_length_ + out_len);
+    Walk(sink, frame_buffer_.get(), carry_length_ + out_len);
     if (out_len < capacity) return;
     offset += in_len;
   }
 }
 
-void PacketFramer::Walk(SpeechWindow& window, const std::uint8_t* frame,
-                        std::int32_t frame_length) {
+void PacketFramer::Walk(PacketSink& sink, const std::uint8_t* frame, std::int32_t frame_length) {
   std::int32_t pos = 0;
   while (pos < frame_length) {
     const std::int32_t left = frame_length - pos;
     if (PacketLengths[frame[pos]] == -1 && left < 3) break;
     const std::int32_t length = GetPacketLength(frame, pos);
     if (length > left) break;
-    if (frame[pos] == kAsciiSpeechId) {
-      ProcessSpeechPacket(window, frame + pos, length);
-    } else if (frame[pos] == kUnicodeSpeechId) {
-      ConvertUnicodeSpeech(window, frame + pos, length);
-    }
+    // An unknown id or a zero length field is one byte to step over, not a packet.
+    const bool stepped_over =
+        PacketLengths[frame[pos]] == 0 ||
+        (PacketLengths[frame[pos]] == -1 && frame[pos + 1] == 0 && frame[pos + 2] == 0);
+    if (!stepped_over) sink.ProcessPacket(frame + pos, length);
     pos += length;
   }
   carry_length_ = frame_length - pos;

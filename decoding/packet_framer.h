@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "decoding/packet_sink.h"
 #include "decoding/uo_huffman.h"
-#include "speech/speech_window.h"
 
 namespace velmor {
 
-// Cuts one server stream into packets and hands its speech packets to the interpreter.
+// Cuts one server stream into packets and hands every complete one to a sink.
 // Holds that stream's decoding state: the decompressor and the incomplete packet that a
 // block's end cut off (the carry). One instance per stream, fed that stream's blocks in
 // order by one thread at a time.
@@ -20,19 +20,17 @@ class PacketFramer {
   enum class BlockKind { kPlain, kCompressed };
 
   // Walks one block of n >= 1 bytes: a plain block as it stands, dropping the carry; a
-  // compressed block decoded behind the carry. Complete 0x1C packets go to
-  // ProcessSpeechPacket, 0xAE packets to ConvertUnicodeSpeech, in stream order, each
-  // call returning before the next packet is looked at; other packets, unknown ids and
-  // zero lengths are stepped over. An incomplete tail becomes the new carry. `bytes` is
-  // only read, and only during the call.
-  void ProcessChunk(SpeechWindow& window, const std::uint8_t* bytes, std::int32_t n,
-                    BlockKind kind);
+  // compressed block decoded behind the carry. Complete packets go to `sink` in stream
+  // order, each call returning before the next packet is looked at; unknown ids and zero
+  // lengths are stepped over. An incomplete tail becomes the new carry. `bytes` is only
+  // read, and only during the call.
+  void ProcessChunk(PacketSink& sink, const std::uint8_t* bytes, std::int32_t n, BlockKind kind);
 
   std::int32_t CarryLength() const { return carry_length_; }
 
  private:
   // Walks frame[0 .. frame_length) and leaves its incomplete tail at the buffer's head.
-  void Walk(SpeechWindow& window, const std::uint8_t* frame, std::int32_t frame_length);
+  void Walk(PacketSink& sink, const std::uint8_t* frame, std::int32_t frame_length);
 
   DecompressingCopier copier_;
   // Made by the first block, so a stream that never sends anything costs nothing. The

@@ -25,7 +25,7 @@
 #include "decoding/decoding_sessions.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/stream_model.h"
-#include "tests/decoding/fake_connections.h"
+#include "speech/speech_packets.h"
 
 namespace velmor::fuzzing {
 namespace {
@@ -146,7 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace velmor;
   using namespace velmor::fuzzing;
   DecodingSessions sessions;
-  testing::FakeConnections connections;
   std::vector<StreamModel> models(kConnections);
   std::vector<CheckingWindow> windows(kConnections);
   // Per connection: the window's effects before its model began, and those checked.
@@ -158,15 +157,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Record& record : ReadRecords(data, size)) {
     const int c = record.connection;
     if (record.closes) {
-      sessions.Forget(connections[c]);
+      sessions.Forget(ConnectionId(c));
       models[c] = StreamModel();
       before_model[c] = windows[c].effects.size();
       has_state[c] = false;
     } else {
       const Bytes expected_block = models[c].Add(record.block);
-      TMemoryStream stream{record.block, 0};
-      sessions.HandleServerBlock(connections[c], stream, kClientPort, windows[c]);
-      FUZZ_CHECK(stream.data == expected_block);
+      Bytes block = record.block;
+      SpeechPackets sink(windows[c]);
+      sessions.HandleServerBlock(ConnectionId(c), block, kClientPort, sink);
+      FUZZ_CHECK(block == expected_block);
       has_state[c] = true;
       // Exactly the effects the model found, in its order: nothing lost, nothing made up.
       const std::vector<std::string>& effects = windows[c].effects;
@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                static_cast<std::size_t>(std::count(has_state.begin(), has_state.end(), true)));
   }
   // Every client connection closes in the end, and takes its state with it.
-  for (int c = 0; c < kConnections; ++c) sessions.Forget(connections[c]);
+  for (int c = 0; c < kConnections; ++c) sessions.Forget(ConnectionId(c));
   FUZZ_CHECK(sessions.Count() == 0);
   return 0;
 }

@@ -96,7 +96,7 @@ TMainForm::TMainForm(MainFormServices services)
     IdLogEvent1Send(sender, connection, stream);
   };
   IdLogEvent1.OnDisconnect = [this](TIdConnectionIntercept&, TIdTCPConnection& connection) {
-    decoding_.Forget(connection);
+    decoding_.Forget(ConnectionIdOf(connection));
   };
   WireHandlers();
 
@@ -362,7 +362,8 @@ void TMainForm::SetTapActive(bool active, int client_port) {
 
 void TMainForm::IdLogEvent1Send(TIdConnectionIntercept&, TIdTCPConnection& connection,
                                 TMemoryStream& stream) {
-  decoding_.HandleServerBlock(connection, stream, tap_client_port_, *this);
+  decoding_.HandleServerBlock(ConnectionIdOf(connection), stream.data, tap_client_port_,
+                              speech_packets_);
 }
 
 TColor TMainForm::GetHueColor(int hue) {

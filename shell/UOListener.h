@@ -8,16 +8,17 @@
 #include <vector>
 
 #include "decoding/decoding_sessions.h"
-#include "decoding/traffic_tap.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/dispatch.h"
 #include "platform/media_device.h"
 #include "platform/tray_icon.h"
+#include "relay/log_event.h"
 #include "relay/relay_control.h"
 #include "speech/conversation_log.h"
 #include "speech/hue_table.h"
 #include "speech/media_triggers.h"
+#include "speech/speech_packets.h"
 #include "speech/speech_window.h"
 
 namespace velmor {
@@ -162,6 +163,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   MediaTriggers media_;
   HueTable hue_table_;
   DecodingSessions decoding_;
+  SpeechPackets speech_packets_{*this};
   std::vector<std::string> settings_list_;
   IconImage tray_image_;
   int anim_frame_ = 0;

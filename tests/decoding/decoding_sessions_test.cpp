@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/decoding/fake_connections.h"
+#include "speech/speech_packets.h"
 #include "tests/decoding/huffman_encoder.h"
 #include "tests/decoding/speech_packets.h"
 #include "tests/fakes/recording_speech_window.h"
@@ -68,29 +68,29 @@ Effects SpeechLines(const std::string& speaker, int count) {
 class DecodingSessionsTest : public ::testing::Test {
  protected:
   // Sends one block through `connection`; returns what goes out to the client.
-  Bytes Send(TIdTCPConnection& connection, const Bytes& bytes, Window& window) {
-    TMemoryStream block{bytes, 0};
-    sessions_.HandleServerBlock(connection, block, kClientPort, window);
-    return block.data;
+  Bytes Send(ConnectionId connection, const Bytes& bytes, Window& window) {
+    Bytes block = bytes;
+    SpeechPackets sink(window);
+    sessions_.HandleServerBlock(connection, block, kClientPort, sink);
+    return block;
   }
-  Bytes Send(TIdTCPConnection& connection, const Bytes& bytes) {
+  Bytes Send(ConnectionId connection, const Bytes& bytes) {
     return Send(connection, bytes, window_);
   }
 
   DecodingSessions sessions_;
-  testing::FakeConnections connections_;
   Window window_;
 };
 
 TEST_F(DecodingSessionsTest, LoginStageIsRewrittenAndFramedPlainThenTheGameStreamDecoded) {
-  TIdTCPConnection& login = connections_[0];
+  const ConnectionId login{0};
   EXPECT_EQ(Send(login, ServerList()), ServerList());
   EXPECT_EQ(Send(login, kRedirect),
             (Bytes{0x8C, 0x7F, 0x00, 0x00, 0x01, 0x0A, 0x20, 0x11, 0x22, 0x33, 0x44}));
   EXPECT_TRUE(window_.effects.empty());
   sessions_.Forget(login);
 
-  TIdTCPConnection& game = connections_[1];
+  const ConnectionId game{1};
   const Bytes stream = SpeechStream("Aldric", 3);
   EXPECT_EQ(Send(game, Slice(stream, 0, 40)), Slice(stream, 0, 40));
   EXPECT_EQ(Send(game, Slice(stream, 40, stream.size())), Slice(stream, 40, stream.size()));
@@ -98,7 +98,7 @@ TEST_F(DecodingSessionsTest, LoginStageIsRewrittenAndFramedPlainThenTheGameStrea
 }
 
 TEST_F(DecodingSessionsTest, GameBlocksStartingWith8CStayByteExactAndAreDecoded) {
-  TIdTCPConnection& game = connections_[0];
+  const ConnectionId game{0};
   const Bytes first = Compress(Concat({Cliloc(), AsciiSpeech("Aldric", "eins")}));
   ASSERT_EQ(first[0], 0x8C);
   EXPECT_EQ(Send(game, first), first);
@@ -112,7 +112,7 @@ TEST_F(DecodingSessionsTest, GameBlocksStartingWith8CStayByteExactAndAreDecoded)
 }
 
 TEST_F(DecodingSessionsTest, GameBlockStartingWithA8StaysByteExactAndIsDecoded) {
-  TIdTCPConnection& game = connections_[0];
+  const ConnectionId game{0};
   // An unknown 0x0E, then a 104-byte packet of zeros: the stretch starts with 0xA8.
   const Bytes block =
       Compress(Concat({{0x0E}, FixedPacket(0x00, 104, 0x00), AsciiSpeech("Aldric", "drei")}));
@@ -128,8 +128,8 @@ TEST_F(DecodingSessionsTest, InterleavedConnectionsEachGetTheirOwnCompleteLog) {
   Window window_b;
   // Blocks of 13 and 7 bytes cut both streams in the middle of codes and packets.
   for (std::size_t pa = 0, pb = 0; pa < a.size() || pb < b.size(); pa += 13, pb += 7) {
-    if (pa < a.size()) Send(connections_[0], Slice(a, pa, std::min(a.size(), pa + 13)), window_a);
-    if (pb < b.size()) Send(connections_[1], Slice(b, pb, std::min(b.size(), pb + 7)), window_b);
+    if (pa < a.size()) Send(ConnectionId{0}, Slice(a, pa, std::min(a.size(), pa + 13)), window_a);
+    if (pb < b.size()) Send(ConnectionId{1}, Slice(b, pb, std::min(b.size(), pb + 7)), window_b);
   }
   EXPECT_EQ(window_a.effects, SpeechLines("Aldric", 6));
   EXPECT_EQ(window_b.effects, SpeechLines("Bryn", 6));
@@ -137,7 +137,7 @@ TEST_F(DecodingSessionsTest, InterleavedConnectionsEachGetTheirOwnCompleteLog) {
 
 TEST_F(DecodingSessionsTest, ConnectionEndingMidCodeDoesNotSpoilTheNext) {
   const Bytes stream = SpeechStream("Aldric", 2);
-  TIdTCPConnection& connection = connections_[0];
+  const ConnectionId connection{0};
   Send(connection, Slice(stream, 0, stream.size() - 5));  // cut in the middle of a code
   ASSERT_EQ(window_.effects, SpeechLines("Aldric", 1));
   sessions_.Forget(connection);
@@ -149,7 +149,7 @@ TEST_F(DecodingSessionsTest, ConnectionEndingMidCodeDoesNotSpoilTheNext) {
 }
 
 TEST_F(DecodingSessionsTest, OnlyTheTapWindowOfAHugeBlockIsDecodedAndAllOfItGoesOut) {
-  TIdTCPConnection& game = connections_[0];
+  const ConnectionId game{0};
   HuffmanEncoder encoder;
   encoder.Put(AsciiSpeech("Aldric", "vorher"));
   encoder.Put(Bytes(104 * 4000, 0x00));  // 104000 compressed bytes
@@ -165,14 +165,14 @@ TEST_F(DecodingSessionsTest, ConnectionsDecodeConcurrently) {
   const Bytes b = SpeechStream("Bryn", 200);
   Window window_a;
   Window window_b;
-  auto pump = [this](TIdTCPConnection& connection, const Bytes& stream, Window& window) {
+  auto pump = [this](ConnectionId connection, const Bytes& stream, Window& window) {
     for (std::size_t pos = 0; pos < stream.size(); pos += 11) {
       Send(connection, Slice(stream, pos, std::min(stream.size(), pos + 11)), window);
     }
     sessions_.Forget(connection);
   };
-  std::thread first(pump, std::ref(connections_[0]), std::cref(a), std::ref(window_a));
-  std::thread second(pump, std::ref(connections_[1]), std::cref(b), std::ref(window_b));
+  std::thread first(pump, ConnectionId{0}, std::cref(a), std::ref(window_a));
+  std::thread second(pump, ConnectionId{1}, std::cref(b), std::ref(window_b));
   first.join();
   second.join();
   EXPECT_EQ(window_a.effects, SpeechLines("Aldric", 200));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "speech/speech_packets.h"
 #include "tests/decoding/huffman_encoder.h"
 #include "tests/decoding/speech_packets.h"
 #include "tests/fakes/recording_speech_window.h"
@@ -26,13 +27,14 @@ using Kind = PacketFramer::BlockKind;
 class PacketFramerTest : public ::testing::Test {
  protected:
   void Feed(const Bytes& block, Kind kind = Kind::kCompressed) {
-    framer_.ProcessChunk(window_, block.data(), static_cast<std::int32_t>(block.size()), kind);
+    framer_.ProcessChunk(sink_, block.data(), static_cast<std::int32_t>(block.size()), kind);
   }
   // The plain bytes, compressed as one stretch of the server's.
   void FeedPlain(const Bytes& plain) { Feed(Compress(plain)); }
 
   PacketFramer framer_;
   Window window_;
+  SpeechPackets sink_{window_};
 };
 
 const Bytes kGreeting = AsciiSpeech("Aldric", "Sei gegr\xFC\xDFt!");  // 44 + 13 + 1 bytes

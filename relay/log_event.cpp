@@ -1,4 +1,4 @@
-#include "decoding/traffic_tap.h"
+#include "relay/log_event.h"
 
 namespace velmor {
 
