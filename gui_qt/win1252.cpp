@@ -1,43 +1,15 @@
 #include "gui_qt/win1252.h"
 
-#include <array>
+#include "platform/text_codec.h"
 
 namespace velmor {
-namespace {
-
-// Unicode of the bytes 0x80 to 0x9F; the rest of Windows-1252 equals Latin-1.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-}  // namespace
 
 QString ToQString(const std::string& text) {
-  QString result;
-  result.reserve(static_cast<qsizetype>(text.size()));
-  for (unsigned char byte : text) {
-    result.append(QChar(byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : byte));
-  }
-  return result;
+  return QString::fromStdString(Windows1252ToUtf8(text));
 }
 
 std::string FromQString(const QString& text) {
-  std::string result;
-  result.reserve(static_cast<std::size_t>(text.size()));
-  for (QChar c : text) {
-    const char16_t unit = c.unicode();
-    char byte = '?';
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
-      byte = static_cast<char>(unit);
-    } else {
-      for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == unit) byte = static_cast<char>(0x80 + i);
-      }
-    }
-    result.push_back(byte);
-  }
-  return result;
+  return Utf8ToWindows1252(text.toStdString());
 }
 
 }  // namespace velmor

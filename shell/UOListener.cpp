@@ -3,11 +3,11 @@
 #include <exception>
 
 #include "platform/exception.h"
+#include "platform/time_text.h"
 #include "relay/mapped_port.h"
 #include "shell/application_title.h"
 #include "shell/settings_file.h"
 #include "shell/tray_images.h"
-#include "speech/time_text.h"
 
 namespace velmor {
 namespace {

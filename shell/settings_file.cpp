@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/file_io.h"
 
 namespace velmor {
@@ -46,21 +47,8 @@ std::optional<std::vector<std::string>> ReadSettingsFile(const std::filesystem::
 }
 
 bool WriteSettingsFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  std::FILE* file = OpenFile(temporary, "wb");
-  if (file == nullptr) return false;
-  const std::string text = JoinSettingsLines(lines);
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  written = SyncToDisk(file) && written;
-  written = std::fclose(file) == 0 && written;
   std::error_code error;
-  if (written) std::filesystem::rename(temporary, path, error);
-  if (!written || error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
+  return WriteFileReplacing(path, JoinSettingsLines(lines), error);
 }
 
 std::vector<std::string> DefaultSettingsLines(const std::string& client_port,

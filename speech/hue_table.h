@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/controls.h"
+#include "platform/color.h"
 
 namespace velmor {
 

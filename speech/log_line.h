@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/controls.h"
+#include "platform/color.h"
 
 namespace velmor {
 

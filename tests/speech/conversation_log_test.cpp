@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/exception.h"
+#include "platform/time_text.h"
 #include "speech/rtf_reader.h"
-#include "speech/time_text.h"
 
 namespace velmor {
 namespace {
@@ -95,21 +95,6 @@ TEST(TimeTextTest, FormatsInTheGivenLocale) {
   EXPECT_EQ(DateText(ExitTime(), std::locale::classic()), "02/03/26");
   EXPECT_FALSE(TimeText().empty());
   EXPECT_FALSE(DateText().empty());
-}
-
-TEST(TimeTextTest, LocaleTextBecomesWindows1252) {
-  EXPECT_EQ(LocaleTextToWindows1252("Gespr\xC3\xA4"
-                                    "che"),
-            "Gespr\xE4"
-            "che");
-  EXPECT_EQ(LocaleTextToWindows1252("\xE2\x82\xAC 5"), "\x80 5");
-  EXPECT_EQ(LocaleTextToWindows1252("\xE5\x8D\x88\xE5\xBE\x8C"), "??");
-  // Not UTF-8: already 8-bit, kept as it is.
-  EXPECT_EQ(LocaleTextToWindows1252("Gespr\xE4"
-                                    "che"),
-            "Gespr\xE4"
-            "che");
-  EXPECT_EQ(LocaleTextToWindows1252("\xC0\x80"), "\xC0\x80");
 }
 
 TEST_F(ConversationLogTest, ObserverSeesEachNewLineOnce) {

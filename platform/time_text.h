@@ -3,7 +3,6 @@
 #include <ctime>
 #include <locale>
 #include <string>
-#include <string_view>
 
 // The time and date texts that log lines carry, in the user's locale.
 //
@@ -29,10 +28,5 @@ std::string TimeText(const std::tm& when, const std::locale& locale);
 std::string DateText();
 std::string DateText(const std::tm& when);
 std::string DateText(const std::tm& when, const std::locale& locale);
-
-// Text from the C library or the locale (a time text, a system error message) as
-// Windows-1252: valid UTF-8 that is not plain ASCII is narrowed, with "?" for characters
-// outside the code page; anything else is taken as already 8-bit and kept as it is.
-std::string LocaleTextToWindows1252(std::string_view text);
 
 }  // namespace velmor

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+// Files that appear whole or not at all: the content goes to a staged file beside the
+// target, is pushed onto the disk, and only then takes the target's name. A crash or a
+// power cut at any moment leaves either the old file or the complete new one.
+namespace velmor {
+
+// Writes `content` to a new file beside `target` under a name no other file has, syncs it
+// to disk and closes it. Returns its path; on failure an empty path with the reason in
+// `error`, and nothing left behind.
+std::filesystem::path WriteStagedFile(const std::filesystem::path& target, std::string_view content,
+                                      std::error_code& error);
+
+// Gives the staged file the name `target`, replacing a file of that name.
+bool CommitReplacing(const std::filesystem::path& staged, const std::filesystem::path& target,
+                     std::error_code& error);
+
+// Gives the staged file the name `target` unless a file of that name exists; then it
+// fails with std::errc::file_exists and the staged file stays for another name.
+bool CommitIfAbsent(const std::filesystem::path& staged, const std::filesystem::path& target,
+                    std::error_code& error);
+
+// Stages and commits in one step, replacing `target`; removes the staged file on failure.
+bool WriteFileReplacing(const std::filesystem::path& target, std::string_view content,
+                        std::error_code& error);
+
+}  // namespace velmor

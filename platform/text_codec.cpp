@@ -1,0 +1,110 @@
+#include "platform/text_codec.h"
+
+#include <array>
+#include <optional>
+
+namespace velmor {
+namespace {
+
+// Unicode of the bytes 0x80 to 0x9F; the rest of Windows-1252 equals Latin-1.
+constexpr std::array<char16_t, 32> kHighCharacters = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t CodePointOf(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kHighCharacters[byte - 0x80] : byte;
+}
+
+char ByteOf(char32_t code) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+  for (std::size_t i = 0; i < kHighCharacters.size(); ++i) {
+    if (kHighCharacters[i] == code) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Decodes the UTF-8 sequence at text[pos]; returns its code point and advances pos, or
+// nothing when the bytes there are not well-formed UTF-8.
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  int length;
+  char32_t code;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return std::nullopt;
+  }
+  if (pos + length > text.size()) return std::nullopt;
+  for (int i = 1; i < length; ++i) {
+    const unsigned char next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (next & 0x3F);
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+  static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kMinimum[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+    return std::nullopt;
+  }
+  pos += length;
+  return code;
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (char c : text) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Utf8ToWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (const std::optional<char32_t> code = DecodeUtf8(text, pos)) {
+      out.push_back(ByteOf(*code));
+    } else {
+      out.push_back(text[pos++]);
+    }
+  }
+  return out;
+}
+
+std::string LocaleTextToWindows1252(std::string_view text) {
+  std::string narrowed;
+  narrowed.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::optional<char32_t> code = DecodeUtf8(text, pos);
+    if (!code) return std::string(text);
+    narrowed.push_back(ByteOf(*code));
+  }
+  return narrowed;
+}
+
+}  // namespace velmor

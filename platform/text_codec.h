@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The one conversion between the program's 8-bit Windows-1252 text and Unicode (UTF-8),
+// for the edges: the desktop's strings, file names, texts of the C library and the locale.
+//
+// The five byte values that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// map to the C1 controls of the same number and back, as the system's own conversion does,
+// so every byte survives a round trip. Any thread.
+namespace velmor {
+
+std::string Windows1252ToUtf8(std::string_view text);
+
+// Well-formed UTF-8 to Windows-1252, with '?' for a character the code page lacks.
+// Bytes that are not well-formed UTF-8 are each taken as one Windows-1252 character.
+std::string Utf8ToWindows1252(std::string_view text);
+
+// Text from the C library or the locale (a time text, a system error message): valid UTF-8
+// is narrowed as above; anything else is taken as already 8-bit and kept as it is.
+std::string LocaleTextToWindows1252(std::string_view text);
+
+}  // namespace velmor

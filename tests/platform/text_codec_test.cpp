@@ -1,0 +1,40 @@
+#include "platform/text_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace velmor {
+namespace {
+
+TEST(TextCodecTest, EveryByteSurvivesTheWayThroughUnicode) {
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+  EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(all)), all);
+}
+
+TEST(TextCodecTest, HighBytesAreTheWindowsCharacters) {
+  EXPECT_EQ(Windows1252ToUtf8("\x80 \x9F \xE4 \x81"), "\u20AC \u0178 \u00E4 \u0081");
+  // Characters the code page lacks cannot reach the logic unnoticed.
+  EXPECT_EQ(Utf8ToWindows1252("\u20AC\u4E2D\U0001F600"), "\x80??");
+  // Bytes that are not UTF-8 stand for themselves.
+  EXPECT_EQ(Utf8ToWindows1252("a\xE4z"), "a\xE4z");
+}
+
+TEST(TextCodecTest, LocaleTextBecomesWindows1252) {
+  EXPECT_EQ(LocaleTextToWindows1252("Gespr\xC3\xA4"
+                                    "che"),
+            "Gespr\xE4"
+            "che");
+  EXPECT_EQ(LocaleTextToWindows1252("\xE2\x82\xAC 5"), "\x80 5");
+  EXPECT_EQ(LocaleTextToWindows1252("\xE5\x8D\x88\xE5\xBE\x8C"), "??");
+  // Not UTF-8: already 8-bit, kept as it is.
+  EXPECT_EQ(LocaleTextToWindows1252("Gespr\xE4"
+                                    "che"),
+            "Gespr\xE4"
+            "che");
+  EXPECT_EQ(LocaleTextToWindows1252("\xC0\x80"), "\xC0\x80");
+}
+
+}  // namespace
+}  // namespace velmor
