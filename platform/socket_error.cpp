@@ -6,104 +6,86 @@
 #include <cstdio>
 
 namespace velmor {
+namespace {
+
+// Each Windows Sockets error: its number, the errno values that mean it on POSIX systems
+// (0 where there are fewer), and its fixed description.
+struct SocketErrorEntry {
+  int wsa;
+  int posix[2];
+  const char* description;
+};
+
+constexpr SocketErrorEntry kSocketErrors[] = {
+    {10004, {EINTR, 0}, "Interrupted system call."},
+    {10009, {0, 0}, "Bad file number."},
+    {10013, {EACCES, EPERM}, "Access denied."},
+    {10014, {EFAULT, 0}, "Bad address."},
+    {10022, {EINVAL, 0}, "Invalid argument."},
+    {10024, {EMFILE, ENFILE}, "Too many open files."},
+    {10035, {EWOULDBLOCK, 0}, "Operation would block."},
+    {10036, {EINPROGRESS, 0}, "Operation now in progress."},
+    {10037, {EALREADY, 0}, "Operation already in progress."},
+    {10038, {EBADF, ENOTSOCK}, "Socket operation on non-socket."},
+    {10039, {EDESTADDRREQ, 0}, "Destination address required."},
+    {10040, {EMSGSIZE, 0}, "Message too long."},
+    {10041, {EPROTOTYPE, 0}, "Protocol wrong type for socket."},
+    {10042, {ENOPROTOOPT, 0}, "Bad protocol option."},
+    {10043, {EPROTONOSUPPORT, 0}, "Protocol not supported."},
+    {10044, {ESOCKTNOSUPPORT, 0}, "Socket type not supported."},
+    {10045, {EOPNOTSUPP, 0}, "Operation not supported on socket."},
+    {10046, {EPFNOSUPPORT, 0}, "Protocol family not supported."},
+    {10047, {EAFNOSUPPORT, 0}, "Address family not supported by protocol family."},
+    {10048, {EADDRINUSE, 0}, "Address already in use."},
+    {10049, {EADDRNOTAVAIL, 0}, "Cannot assign requested address."},
+    {10050, {ENETDOWN, 0}, "Network is down."},
+    {10051, {ENETUNREACH, 0}, "Network is unreachable."},
+    {10052, {ENETRESET, 0}, "Net dropped connection or reset."},
+    {10053, {ECONNABORTED, 0}, "Software caused connection abort."},
+    {10054, {ECONNRESET, 0}, "Connection reset by peer."},
+    {10055, {ENOBUFS, ENOMEM}, "No buffer space available."},
+    {10056, {EISCONN, 0}, "Socket is already connected."},
+    {10057, {ENOTCONN, 0}, "Socket is not connected."},
+    {10058, {EPIPE, ESHUTDOWN}, "Cannot send or receive after socket is closed."},
+    {10059, {ETOOMANYREFS, 0}, "Too many references, cannot splice."},
+    {10060, {ETIMEDOUT, 0}, "Connection timed out."},
+    {10061, {ECONNREFUSED, 0}, "Connection refused."},
+    {10062, {ELOOP, 0}, "Too many levels of symbolic links."},
+    {10063, {ENAMETOOLONG, 0}, "File name too long."},
+    {10064, {EHOSTDOWN, 0}, "Host is down."},
+    {10065, {EHOSTUNREACH, 0}, "No route to host."},
+    {10066, {ENOTEMPTY, 0}, "Directory not empty."},
+    {10067, {0, 0}, "Too many processes."},
+    {10068, {EUSERS, 0}, "Too many users."},
+    {10069, {EDQUOT, 0}, "Disk quota exceeded."},
+    {10070, {ESTALE, 0}, "Stale NFS file handle."},
+    {10071, {EREMOTE, 0}, "Too many levels of remote in path."},
+    {10091, {0, 0}, "Network subsystem is unavailable."},
+    {10092, {0, 0}, "WINSOCK DLL Version out of range."},
+    {10093, {0, 0}, "Winsock not loaded yet."},
+    {10101, {0, 0}, "Graceful shutdown in progress."},
+    {11001, {0, 0}, "Host not found."},
+    {11002, {0, 0}, "Non-authoritative response (try again or check DNS setup)."},
+    {11003, {0, 0}, "Non-recoverable errors: FORMERR, REFUSED, NOTIMP."},
+    {11004, {0, 0}, "Valid name, no data record (check DNS setup)."},
+};
+
+const SocketErrorEntry* FindEntry(int wsa) {
+  for (const SocketErrorEntry& entry : kSocketErrors) {
+    if (entry.wsa == wsa) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 int WsaErrorFromErrno(int error) {
-  switch (error) {
-    case EINTR:
-      return 10004;
-    case EBADF:
-      return 10038;
-    case EACCES:
-      return 10013;
-    case EPERM:
-      return 10013;
-    case EFAULT:
-      return 10014;
-    case EINVAL:
-      return 10022;
-    case EMFILE:
-      return 10024;
-    case ENFILE:
-      return 10024;
-    case EWOULDBLOCK:
-      return 10035;
-    case EINPROGRESS:
-      return 10036;
-    case EALREADY:
-      return 10037;
-    case ENOTSOCK:
-      return 10038;
-    case EDESTADDRREQ:
-      return 10039;
-    case EMSGSIZE:
-      return 10040;
-    case EPROTOTYPE:
-      return 10041;
-    case ENOPROTOOPT:
-      return 10042;
-    case EPROTONOSUPPORT:
-      return 10043;
-    case ESOCKTNOSUPPORT:
-      return 10044;
-    case EOPNOTSUPP:
-      return 10045;
-    case EPFNOSUPPORT:
-      return 10046;
-    case EAFNOSUPPORT:
-      return 10047;
-    case EADDRINUSE:
-      return 10048;
-    case EADDRNOTAVAIL:
-      return 10049;
-    case ENETDOWN:
-      return 10050;
-    case ENETUNREACH:
-      return 10051;
-    case ENETRESET:
-      return 10052;
-    case ECONNABORTED:
-      return 10053;
-    case ECONNRESET:
-      return 10054;
-    case ENOBUFS:
-      return 10055;
-    case ENOMEM:
-      return 10055;
-    case EISCONN:
-      return 10056;
-    case ENOTCONN:
-      return 10057;
-    case EPIPE:
-      return 10058;
-    case ESHUTDOWN:
-      return 10058;
-    case ETOOMANYREFS:
-      return 10059;
-    case ETIMEDOUT:
-      return 10060;
-    case ECONNREFUSED:
-      return 10061;
-    case ELOOP:
-      return 10062;
-    case ENAMETOOLONG:
-      return 10063;
-    case EHOSTDOWN:
-      return 10064;
-    case EHOSTUNREACH:
-      return 10065;
-    case ENOTEMPTY:
-      return 10066;
-    case EUSERS:
-      return 10068;
-    case EDQUOT:
-      return 10069;
-    case ESTALE:
-      return 10070;
-    case EREMOTE:
-      return 10071;
-    default:
-      return error;
+  // EWOULDBLOCK and EAGAIN are one value on most systems, but not on all.
+  if (error == EAGAIN) error = EWOULDBLOCK;
+  for (const SocketErrorEntry& entry : kSocketErrors) {
+    if (error != 0 && (entry.posix[0] == error || entry.posix[1] == error)) return entry.wsa;
   }
+  return error;
 }
 
 int WsaErrorFromLookup(int gai_error) {
@@ -126,112 +108,8 @@ int WsaErrorFromLookup(int gai_error) {
 }
 
 std::string SocketErrorDescription(int code) {
-  switch (code) {
-    case 10004:
-      return "Interrupted system call.";
-    case 10009:
-      return "Bad file number.";
-    case 10013:
-      return "Access denied.";
-    case 10014:
-      return "Bad address.";
-    case 10022:
-      return "Invalid argument.";
-    case 10024:
-      return "Too many open files.";
-    case 10035:
-      return "Operation would block.";
-    case 10036:
-      return "Operation now in progress.";
-    case 10037:
-      return "Operation already in progress.";
-    case 10038:
-      return "Socket operation on non-socket.";
-    case 10039:
-      return "Destination address required.";
-    case 10040:
-      return "Message too long.";
-    case 10041:
-      return "Protocol wrong type for socket.";
-    case 10042:
-      return "Bad protocol option.";
-    case 10043:
-      return "Protocol not supported.";
-    case 10044:
-      return "Socket type not supported.";
-    case 10045:
-      return "Operation not supported on socket.";
-    case 10046:
-      return "Protocol family not supported.";
-    case 10047:
-      return "Address family not supported by protocol family.";
-    case 10048:
-      return "Address already in use.";
-    case 10049:
-      return "Cannot assign requested address.";
-    case 10050:
-      return "Network is down.";
-    case 10051:
-      return "Network is unreachable.";
-    case 10052:
-      return "Net dropped connection or reset.";
-    case 10053:
-      return "Software caused connection abort.";
-    case 10054:
-      return "Connection reset by peer.";
-    case 10055:
-      return "No buffer space available.";
-    case 10056:
-      return "Socket is already connected.";
-    case 10057:
-      return "Socket is not connected.";
-    case 10058:
-      return "Cannot send or receive after socket is closed.";
-    case 10059:
-      return "Too many references, cannot splice.";
-    case 10060:
-      return "Connection timed out.";
-    case 10061:
-      return "Connection refused.";
-    case 10062:
-      return "Too many levels of symbolic links.";
-    case 10063:
-      return "File name too long.";
-    case 10064:
-      return "Host is down.";
-    case 10065:
-      return "No route to host.";
-    case 10066:
-      return "Directory not empty.";
-    case 10067:
-      return "Too many processes.";
-    case 10068:
-      return "Too many users.";
-    case 10069:
-      return "Disk quota exceeded.";
-    case 10070:
-      return "Stale NFS file handle.";
-    case 10071:
-      return "Too many levels of remote in path.";
-    case 10091:
-      return "Network subsystem is unavailable.";
-    case 10092:
-      return "WINSOCK DLL Version out of range.";
-    case 10093:
-      return "Winsock not loaded yet.";
-    case 10101:
-      return "Graceful shutdown in progress.";
-    case 11001:
-      return "Host not found.";
-    case 11002:
-      return "Non-authoritative response (try again or check DNS setup).";
-    case 11003:
-      return "Non-recoverable errors: FORMERR, REFUSED, NOTIMP.";
-    case 11004:
-      return "Valid name, no data record (check DNS setup).";
-    default:
-      return "";
-  }
+  const SocketErrorEntry* entry = FindEntry(code);
+  return entry != nullptr ? entry->description : "";
 }
 
 namespace {
