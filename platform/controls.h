@@ -34,8 +34,6 @@ class TControl {
   void SetVisible(bool visible);
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
-  int TabOrder() const { return tab_order_; }
-  void SetTabOrder(int order) { tab_order_ = order; }
 
   // The view's hook: called after every change of state.
   void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
@@ -49,7 +47,6 @@ class TControl {
   TRect bounds_;
   bool visible_ = true;
   bool enabled_ = true;
-  int tab_order_ = 0;
   std::function<void()> observer_;
 };
 

@@ -15,11 +15,6 @@ class InterceptLink {
  public:
   explicit InterceptLink(TIdConnectionIntercept* intercept) : intercept_(intercept) {}
 
-  bool Attached() const {
-    std::shared_lock lock(mutex_);
-    return intercept_ != nullptr;
-  }
-
   void Send(TIdTCPConnection& connection, TMemoryStream& block) {
     std::shared_lock lock(mutex_);
     if (intercept_ != nullptr) intercept_->Send(connection, block);

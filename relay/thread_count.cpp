@@ -45,11 +45,6 @@ int LiveRelayThreads() {
   return Count().live;
 }
 
-void WaitForRelayThreads() {
-  std::unique_lock lock(Count().mutex);
-  Count().changed.wait(lock, [] { return Count().live == 0; });
-}
-
 bool WaitForRelayThreads(std::chrono::milliseconds limit) {
   std::unique_lock lock(Count().mutex);
   return Count().changed.wait_for(lock, limit, [] { return Count().live == 0; });

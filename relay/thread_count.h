@@ -28,10 +28,8 @@ class RelayThreadToken {
 // The number of relay threads alive now. Any thread.
 int LiveRelayThreads();
 
-// Blocks until no relay thread is alive. Any thread except a relay thread.
-void WaitForRelayThreads();
-
-// As above, giving up after `limit`; true when the count reached zero.
+// Blocks until no relay thread is alive, giving up after `limit`; true when the count
+// reached zero. Any thread except a relay thread.
 bool WaitForRelayThreads(std::chrono::milliseconds limit);
 
 }  // namespace velmor

@@ -12,8 +12,7 @@
 namespace velmor {
 namespace {
 
-constexpr int kStoppedImage = 16;
-constexpr int kAnimInterval = 75;
+constexpr int kStoppedImage = TrayAnimation::kStoppedImage;
 
 std::string TrayTip(bool running) {
   return running ? "Velmor (Aktiv)" : "Velmor";
@@ -75,19 +74,12 @@ TMainForm::TMainForm(MainFormServices services)
           [] { return velmor::TimeText(); }),
       hue_table_((services_.folder / "hues.mul").string()),
       alive_(std::make_shared<std::atomic<TMainForm*>>(this)) {
-  GroupBox5.SetTabOrder(0);
-  Panel1.SetTabOrder(1);
-  GroupBox2.SetTabOrder(1);
-  GroupBox3.SetTabOrder(2);
   UOClientLoginServer.SetReadOnly(true);
   UOClientLoginServer.SetColor(clInactiveCaptionText);
-  UOClientLoginServer.SetTabOrder(1);
-  UOServerPort.SetTabOrder(1);
   UOClientStatus.SetFontColor(clRed);
   UOServerStatus.SetFontColor(clRed);
   StartButton.SetFontColor(clBlack);
   StopButton.SetVisible(false);
-  StopButton.SetTabOrder(1);
   TrayMenuVerbergen.SetVisible(false);
   TrayMenuSymbolAnimCheck.SetChecked(true);
   TrayMenuStop.SetEnabled(false);
@@ -147,14 +139,14 @@ std::filesystem::path TMainForm::InFolder(const char* name) const {
 // --- Start-up ---------------------------------------------------------------------------
 
 void TMainForm::FormCreate() {
-  tray_image_ = IconImageList[static_cast<std::size_t>(anim_frame_)];
+  tray_image_ = IconImageList[TrayAnimation::kStillImage];
   services_.tray.Add(tray_image_, TrayTip(Running()));
   ReadSettings();
-  UOClientPort.SetText(SettingsLine(kClientPortLine));
-  UOServerIP.SetText(SettingsLine(kServerIpLine));
-  UOServerPort.SetText(SettingsLine(kServerPortLine));
-  TrayMenuSymbolAnimCheck.SetChecked(SettingsLine(kAnimationLine) == kAnimationOn);
-  if (SettingsLine(kRelayStateLine) == kRelayStart) {
+  UOClientPort.SetText(settings_.Line(kClientPortLine));
+  UOServerIP.SetText(settings_.Line(kServerIpLine));
+  UOServerPort.SetText(settings_.Line(kServerPortLine));
+  TrayMenuSymbolAnimCheck.SetChecked(settings_.Animated());
+  if (settings_.StartRelay()) {
     StartButtonClick();
   } else {
     StopButtonClick();
@@ -164,24 +156,15 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::ReadSettings() {
-  const auto defaults =
-      DefaultSettingsLines(UOClientPort.Text(), UOServerIP.Text(), UOServerPort.Text());
-  if (auto lines = ReadSettingsFile(InFolder(kSettingsFileName))) {
-    settings_list_ = std::move(*lines);
-    // A truncated or hand-edited file must not keep the program from starting.
-    PadSettingsLines(settings_list_, defaults);
-  } else {
-    settings_list_ = defaults;
+  if (!settings_.Load(
+          InFolder(kSettingsFileName),
+          DefaultSettingsLines(UOClientPort.Text(), UOServerIP.Text(), UOServerPort.Text()))) {
     ShowTrayFrame(kStoppedImage);
   }
 }
 
-std::string TMainForm::SettingsLine(std::size_t index) const {
-  return settings_list_.at(index);
-}
-
 void TMainForm::ApplyStartHidden() {
-  if (SettingsLine(kWindowStateLine) == kWindowHide) {
+  if (settings_.StartHidden()) {
     TrayMenuAnzeigen.SetVisible(true);
     TrayMenuVerbergen.SetVisible(false);
     HideTimer.SetEnabled(true);
@@ -219,19 +202,10 @@ void TMainForm::SaveLog() {
 }
 
 void TMainForm::SaveSettings() {
-  while (settings_list_.size() < kSettingsLineCount) settings_list_.emplace_back();
-  settings_list_[kClientPortLine] = UOClientPort.Text();
-  settings_list_[kServerIpLine] = UOServerIP.Text();
-  settings_list_[kServerPortLine] = UOServerPort.Text();
-  if (Running()) {
-    settings_list_[kRelayStateLine] = kRelayStart;
-    settings_list_[kWindowStateLine] = visible_ && !minimized_ ? kWindowShow : kWindowHide;
-  } else {
-    settings_list_[kRelayStateLine] = kRelayStop;
-    settings_list_[kWindowStateLine] = kWindowShow;
-  }
-  settings_list_[kAnimationLine] = TrayMenuSymbolAnimCheck.Checked() ? kAnimationOn : kAnimationOff;
-  if (!WriteSettingsFile(settings_list_, InFolder(kSettingsFileName))) {
+  const WindowState state{UOClientPort.Text(),     UOServerIP.Text(),
+                          UOServerPort.Text(),     Running(),
+                          visible_ && !minimized_, TrayMenuSymbolAnimCheck.Checked()};
+  if (!settings_.Save(InFolder(kSettingsFileName), state)) {
     services_.dialogs.ShowWarning("Konfiguration konnte nicht gespeichert werden!",
                                   kWarningCaption);
   }
@@ -287,45 +261,33 @@ void TMainForm::ShowTrayFrame(int index) {
 }
 
 void TMainForm::AnimTimerTimer() {
-  if (anim_down_) {
-    if (--anim_frame_ < 0) {
-      anim_frame_ = 1;
-      anim_down_ = false;
-    }
-  } else if (++anim_frame_ > 15) {
-    anim_frame_ = 14;
-    anim_down_ = true;
-  }
-  ShowTrayFrame(anim_frame_);
+  ShowTrayFrame(animation_.Step());
 }
 
 void TMainForm::TrayRelayStarted() {
   AnimTimer.SetEnabled(false);
-  anim_frame_ = 1;
-  anim_down_ = true;
+  animation_.Rewind();
   AnimTimerTimer();
-  AnimTimer.SetInterval(kAnimInterval);
+  AnimTimer.SetInterval(TrayAnimation::kInterval);
   AnimTimer.SetEnabled(TrayMenuSymbolAnimCheck.Checked());
 }
 
 void TMainForm::TrayRelayStopped() {
   AnimTimer.SetEnabled(false);
-  anim_frame_ = 1;
-  anim_down_ = true;
+  animation_.Rewind();
   ShowTrayFrame(kStoppedImage);
 }
 
 void TMainForm::TrayMenuSymbolAnimCheckClick() {
   TrayMenuSymbolAnimCheck.SetChecked(!TrayMenuSymbolAnimCheck.Checked());
   if (TrayMenuSymbolAnimCheck.Checked() && Running()) {
-    AnimTimer.SetInterval(kAnimInterval);
+    AnimTimer.SetInterval(TrayAnimation::kInterval);
     AnimTimer.SetEnabled(true);
     return;
   }
   AnimTimer.SetEnabled(false);
-  anim_frame_ = 0;
-  anim_down_ = false;
-  ShowTrayFrame(Running() ? 0 : kStoppedImage);
+  animation_.Stand();
+  ShowTrayFrame(Running() ? TrayAnimation::kStillImage : kStoppedImage);
 }
 
 void TMainForm::TrayIconNotify(std::intptr_t event) {

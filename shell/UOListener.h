@@ -15,6 +15,8 @@
 #include "platform/tray_icon.h"
 #include "relay/log_event.h"
 #include "relay/relay_control.h"
+#include "shell/tray_animation.h"
+#include "shell/window_settings.h"
 #include "speech/conversation_log.h"
 #include "speech/hue_table.h"
 #include "speech/media_triggers.h"
@@ -61,7 +63,6 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   // Called once by the exit command, after everything is saved: the message loop should end.
   std::function<void()> OnTerminate;
-  bool Terminated() const { return terminated_; }
 
   // Handlers.
   void UOClientPortChange() { relay_control_.UOClientPortChange(); }
@@ -87,10 +88,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
 
   bool Running() const { return relay_control_.Running(); }
   TIdMappedPortTCP* RelayServer() const { return relay_control_.RelayServer(); }
-  const std::vector<std::string>& SettingsList() const { return settings_list_; }
   const IconImage& TrayImage() const { return tray_image_; }
-  int AnimFrame() const { return anim_frame_; }
-  bool AnimDown() const { return anim_down_; }
   MediaTriggers& Media() { return media_; }
 
   // Controls and components, in the window's order.
@@ -135,7 +133,6 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void ReadSettings();
   void SaveSettings();
   void SaveLog();
-  std::string SettingsLine(std::size_t index) const;
   void ShowMainWindow();
   void HideMainWindow();
   void SetShown(bool shown);
@@ -164,10 +161,9 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   HueTable hue_table_;
   DecodingSessions decoding_;
   SpeechPackets speech_packets_{*this};
-  std::vector<std::string> settings_list_;
+  WindowSettings settings_;
   IconImage tray_image_;
-  int anim_frame_ = 0;
-  bool anim_down_ = false;
+  TrayAnimation animation_;
   std::atomic<int> tap_client_port_{0};
   bool visible_ = true;
   bool minimized_ = false;
