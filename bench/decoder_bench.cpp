@@ -15,8 +15,8 @@
 #include "decoding/uo_huffman.h"
 #include "relay/log_event.h"
 #include "speech/speech_packets.h"
-#include "tests/decoding/fake_connections.h"
-#include "tests/decoding/reference_decoder.h"
+#include "tests/support/fake_connections.h"
+#include "tests/support/reference_decoder.h"
 
 namespace velmor {
 namespace {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/decoding/huffman_encoder.h"
-#include "tests/decoding/speech_packets.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/speech_packets.h"
 
 // Server-to-client game traffic for the relay and resource benchmarks: the packet mix of a
 // busy spot (mobiles moving and fighting, items, status, sounds, speech), every packet

@@ -24,7 +24,7 @@
 #include "bench/proc_stats.h"
 #include "bench/relay_paths.h"
 #include "relay/thread_count.h"
-#include "tests/decoding/fake_connections.h"
+#include "tests/support/fake_connections.h"
 
 namespace velmor::bench {
 namespace {

@@ -98,7 +98,7 @@ class Paths {
         server_(ListenLoopback()),
         tap_(server_.LocalPort(), true),
         plain_(server_.LocalPort(), false) {
-    socat_port_ = FreePort();
+    socat_port_ = UnusedPort();
     const std::string listen = "TCP-LISTEN:" + std::to_string(socat_port_) + ",reuseaddr,fork";
     const std::string connect = "TCP:127.0.0.1:" + std::to_string(server_.LocalPort());
     socat_ok_ = socat_.Start({"socat", listen, connect}) &&

@@ -161,7 +161,7 @@ int Run(const fs::path& velmor) {
         fs::remove_all(*path, error);
       });
   Socket server = ListenLoopback();
-  const std::uint16_t client_port = FreePort();
+  const std::uint16_t client_port = UnusedPort();
   {
     std::ofstream ini(folder / "Velmor.ini", std::ios::binary);
     ini << client_port << "\r\n127.0.0.1\r\n"

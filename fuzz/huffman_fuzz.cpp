@@ -13,7 +13,7 @@
 
 #include "decoding/uo_huffman.h"
 #include "fuzz/fuzz_check.h"
-#include "tests/decoding/reference_decoder.h"
+#include "tests/support/reference_decoder.h"
 
 namespace {
 

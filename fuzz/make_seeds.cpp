@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/decoding/huffman_encoder.h"
-#include "tests/decoding/speech_packets.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/speech_packets.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "fuzz/fuzz_check.h"
 #include "speech/conversation_log.h"
 #include "speech/rtf_writer.h"
-#include "tests/speech/rtf_reader.h"
+#include "tests/support/rtf_reader.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "decoding/packet_lengths.h"
 #include "fuzz/fuzz_check.h"
-#include "tests/decoding/reference_decoder.h"
+#include "tests/support/reference_decoder.h"
 
 // The server-to-client side of one connection, worked out apart from the product by the
 // plainest reading of its rules: login stage, bit-by-bit Huffman decoding, framing with no

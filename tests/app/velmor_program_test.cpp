@@ -1,12 +1,8 @@
 // Starts the real program offscreen, relays one game connection through it, ends it with
 // SIGTERM and checks what it leaves behind.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "decoding/huffman_encoder.h"
-#include "decoding/speech_packets.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/loopback.h"
+#include "tests/support/speech_packets.h"
 
 extern char** environ;
 
@@ -29,73 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-// A file descriptor closed on scope exit.
-struct Fd {
-  int fd = -1;
-  explicit Fd(int value) : fd(value) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  return address;
-}
-
-int PortOf(int fd) {
-  sockaddr_in address{};
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
-
-int Listen(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address = Loopback(port);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return -1;
-  ::listen(fd, 4);
-  return fd;
-}
-
-// A port that was free a moment ago.
-int FreePort() {
-  Fd probe(Listen(0));
-  return PortOf(probe.fd);
-}
-
-bool Readable(int fd, std::chrono::milliseconds limit) {
-  pollfd entry{fd, POLLIN, 0};
-  return ::poll(&entry, 1, static_cast<int>(limit.count())) == 1;
-}
-
-void SendAll(int fd, const Bytes& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    ASSERT_GT(n, 0);
-    sent += static_cast<std::size_t>(n);
-  }
-}
-
-Bytes ReceiveExactly(int fd, std::size_t count) {
-  Bytes bytes;
-  std::uint8_t buffer[4096];
-  while (bytes.size() < count && Readable(fd, 10s)) {
-    const ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
-    if (n <= 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  }
-  return bytes;
-}
 
 class VelmorProgramTest : public ::testing::Test {
  protected:
@@ -174,37 +104,31 @@ class VelmorProgramTest : public ::testing::Test {
 };
 
 TEST_F(VelmorProgramTest, RelaysAGameConnectionAndSavesEverythingOnSigterm) {
-  Fd server(Listen(0));
-  ASSERT_GE(server.fd, 0);
-  const int server_port = PortOf(server.fd);
-  const int client_port = FreePort();
+  Socket server = ListenLoopback();
+  const int server_port = server.LocalPort();
+  const int client_port = UnusedPort();
   const std::string settings = std::to_string(client_port) + "\r\n127.0.0.1\r\n" +
                                std::to_string(server_port) + "\r\nStart\r\nShow\r\nAnim\r\n";
   std::ofstream(folder_ / "Velmor.ini", std::ios::binary) << settings;
   Launch();
 
   // The relay listens once the window has started.
-  Fd client(::socket(AF_INET, SOCK_STREAM, 0));
-  const sockaddr_in relay = Loopback(client_port);
-  bool connected = false;
-  for (int i = 0; i < 200 && !connected; ++i) {
-    connected = ::connect(client.fd, reinterpret_cast<const sockaddr*>(&relay), sizeof relay) == 0;
-    if (!connected) std::this_thread::sleep_for(50ms);
-  }
-  ASSERT_TRUE(connected) << "the relay never listened";
-  ASSERT_TRUE(Readable(server.fd, 10s));
-  Fd upstream(::accept(server.fd, nullptr, nullptr));
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s))
+      << "the relay never listened";
+  Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
+  Socket upstream = AcceptWithin(server);
+  ASSERT_TRUE(upstream.IsOpen());
 
   // Client to server, unchanged.
   const Bytes hello = {0xEF, 1, 2, 3, 4, 0x91, 0, 0, 0};
-  SendAll(client.fd, hello);
-  EXPECT_EQ(ReceiveExactly(upstream.fd, hello.size()), hello);
+  SendAll(client, hello);
+  EXPECT_EQ(ReceiveBytes(upstream, hello.size()), hello);
 
   // Server to client: compressed game traffic with one speech line, byte for byte.
   const Bytes game = Compress(
       Concat({FixedPacket(0x20, 19), AsciiSpeech("Bob", "hallo Welt"), FixedPacket(0x73, 2)}));
-  SendAll(upstream.fd, game);
-  EXPECT_EQ(ReceiveExactly(client.fd, game.size()), game);
+  SendAll(upstream, game);
+  EXPECT_EQ(ReceiveBytes(client, game.size()), game);
 
   // Give the line a moment to reach the window before the exit takes the log.
   std::this_thread::sleep_for(300ms);
@@ -226,7 +150,7 @@ TEST_F(VelmorProgramTest, RelaysAGameConnectionAndSavesEverythingOnSigterm) {
 // the very start) runs the exit steps once the program can take it: never lost, never the
 // default action that would end the program without saving.
 TEST_F(VelmorProgramTest, TerminationSignalDuringStartUpRunsTheExitSteps) {
-  const int client_port = FreePort();
+  const int client_port = UnusedPort();
   // Bare LF breaks: the exit steps rewrite the file with CR LF.
   std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
       << client_port << "\n127.0.0.1\n2593\nStop\nShow\nAnim\n";

@@ -14,10 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "audio_sdl/media_files.h"
-#include "fakes/queue_dispatcher.h"
 #include "platform/exception.h"
 #include "speech/media_triggers.h"
+#include "tests/audio_sdl/media_files.h"
+#include "tests/fakes/queue_dispatcher.h"
 
 namespace velmor {
 namespace {

@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "audio_sdl/media_files.h"
-#include "fakes/queue_dispatcher.h"
 #include "audio_sdl/sdl_media_system.h"
 #include "platform/exception.h"
+#include "tests/audio_sdl/media_files.h"
+#include "tests/fakes/queue_dispatcher.h"
 
 namespace velmor {
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "speech/speech_packets.h"
-#include "tests/decoding/huffman_encoder.h"
-#include "tests/decoding/speech_packets.h"
 #include "tests/fakes/recording_speech_window.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/speech_packets.h"
 
 namespace velmor {
 namespace {

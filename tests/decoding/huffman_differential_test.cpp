@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "decoding/uo_huffman.h"
-#include "tests/decoding/huffman_encoder.h"
-#include "tests/decoding/reference_decoder.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/reference_decoder.h"
 
 namespace velmor {
 namespace {

@@ -7,10 +7,10 @@
 
 #include "decoding/decoding_sessions.h"
 #include "speech/speech_packets.h"
-#include "tests/decoding/fake_connections.h"
-#include "tests/decoding/huffman_encoder.h"
-#include "tests/decoding/speech_packets.h"
 #include "tests/fakes/recording_speech_window.h"
+#include "tests/support/fake_connections.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/speech_packets.h"
 
 namespace velmor {
 namespace {

@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 #include "relay/connection.h"
-#include "relay/loopback.h"
-#include "relay/recording_tap.h"
+#include "tests/relay/recording_tap.h"
+#include "tests/support/loopback.h"
 
 namespace velmor::testing {
 namespace {

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "relay/loopback.h"
 #include "relay/mapped_port.h"
-#include "relay/relay_fixture.h"
 #include "relay/thread_count.h"
+#include "tests/relay/relay_fixture.h"
+#include "tests/support/loopback.h"
 
 namespace velmor::testing {
 

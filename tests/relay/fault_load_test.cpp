@@ -2,8 +2,8 @@
 #include <future>
 #include <iostream>
 
-#include "relay/fault_fixture.h"
-#include "relay/fault_traffic.h"
+#include "tests/relay/fault_fixture.h"
+#include "tests/relay/fault_traffic.h"
 
 // Many clients at once, many short connections, and Stop under full load: every byte
 // arrives unaltered, and nothing (descriptor, thread, worker) is left behind.

@@ -1,8 +1,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "relay/fault_fixture.h"
-#include "relay/fault_traffic.h"
+#include "tests/relay/fault_fixture.h"
+#include "tests/relay/fault_traffic.h"
 
 // A few hundred MiB through the relay in connections of random sizes, block sizes and
 // endings (clean closes, resets in the middle of a block, a side that hangs up without

@@ -1,8 +1,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "relay/fault_fixture.h"
-#include "relay/fault_traffic.h"
+#include "tests/relay/fault_fixture.h"
+#include "tests/relay/fault_traffic.h"
 
 // Peers that break a connection hard, fall silent or end their side while the other still
 // talks: the relay passes on an unaltered prefix (everything, when nobody resets), closes

@@ -7,8 +7,8 @@
 
 #include <iostream>
 
-#include "relay/fault_fixture.h"
-#include "relay/fault_traffic.h"
+#include "tests/relay/fault_fixture.h"
+#include "tests/relay/fault_traffic.h"
 
 // Peers that stop reading and a process out of descriptors: the relay holds back instead
 // of collecting data, loses nothing, and recovers.

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/decoding/fake_connections.h"
+#include "tests/support/fake_connections.h"
 
 namespace velmor {
 namespace {

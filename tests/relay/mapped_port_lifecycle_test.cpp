@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 
-#include "relay/relay_fixture.h"
+#include "tests/relay/relay_fixture.h"
 
 namespace velmor::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "relay/relay_fixture.h"
+#include "tests/relay/relay_fixture.h"
 
 namespace velmor::testing {
 namespace {

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "relay/loopback.h"
 #include "relay/mapped_port.h"
-#include "relay/recording_tap.h"
 #include "relay/thread_count.h"
+#include "tests/relay/recording_tap.h"
+#include "tests/support/loopback.h"
 
 namespace velmor::testing {
 

@@ -4,10 +4,10 @@
 // byte while its speech reaches the log in order.
 #include <random>
 
-#include "decoding/huffman_encoder.h"
-#include "decoding/speech_packets.h"
-#include "main_form_fixture.h"
-#include "relay/loopback.h"
+#include "tests/shell/main_form_fixture.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/loopback.h"
+#include "tests/support/speech_packets.h"
 
 namespace velmor::testing {
 namespace {

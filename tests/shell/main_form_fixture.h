@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "fakes/fake_media.h"
-#include "fakes/fake_tray_icon.h"
-#include "fakes/queue_dispatcher.h"
-#include "fakes/recording_dialogs.h"
 #include "shell/UOListener.h"
 #include "shell/tray_images.h"
+#include "tests/fakes/fake_media.h"
+#include "tests/fakes/fake_tray_icon.h"
+#include "tests/fakes/queue_dispatcher.h"
+#include "tests/fakes/recording_dialogs.h"
 
 namespace velmor::testing {
 

@@ -1,4 +1,4 @@
-#include "main_form_fixture.h"
+#include "tests/shell/main_form_fixture.h"
 
 namespace velmor::testing {
 namespace {

@@ -3,8 +3,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "main_form_fixture.h"
 #include "relay/mapped_port.h"
+#include "tests/shell/main_form_fixture.h"
 
 namespace velmor::testing {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "platform/exception.h"
 #include "platform/time_text.h"
-#include "speech/rtf_reader.h"
+#include "tests/support/rtf_reader.h"
 
 namespace velmor {
 namespace {

@@ -6,8 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "fakes/fake_media.h"
-#include "fakes/queue_dispatcher.h"
+#include "tests/fakes/fake_media.h"
+#include "tests/fakes/queue_dispatcher.h"
 
 namespace velmor {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "speech/rtf_reader.h"
+#include "tests/support/rtf_reader.h"
 
 namespace velmor {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/decoding/speech_packets.h"
 #include "tests/fakes/recording_speech_window.h"
+#include "tests/support/speech_packets.h"
 
 namespace velmor {
 namespace {

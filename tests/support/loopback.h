@@ -6,22 +6,26 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/socket.h"
 
-// Helpers for relay tests over real loopback sockets. Every wait is bounded: sockets made
-// here give up a receive or send after kPatience, which fails the test instead of hanging.
+// Real loopback sockets for tests and benchmarks. Every wait is bounded: sockets made here
+// give up a receive or send after kPatience, which fails a test or ends a benchmark with an
+// error instead of hanging.
 namespace velmor::testing {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 constexpr auto kPatience = std::chrono::seconds(5);
 
-inline void LimitWaits(Socket& socket) {
-  timeval limit{static_cast<time_t>(kPatience.count()), 0};
+inline void LimitWaits(Socket& socket, std::chrono::seconds patience = kPatience) {
+  timeval limit{static_cast<time_t>(patience.count()), 0};
   setsockopt(socket.Handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   setsockopt(socket.Handle(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
@@ -34,27 +38,32 @@ inline Socket ListenLoopback(int backlog = 16) {
   return socket;
 }
 
-inline Socket ConnectTo(std::uint16_t port, std::uint32_t address = kLoopback) {
+inline Socket ConnectTo(std::uint16_t port, std::uint32_t address = kLoopback,
+                        std::chrono::seconds patience = kPatience) {
   Socket socket = Socket::Open();
-  LimitWaits(socket);
+  LimitWaits(socket, patience);
   socket.Connect(address, port);
   return socket;
 }
 
-// The next connection on `listener`, or a closed socket after kPatience.
-inline Socket AcceptWithin(const Socket& listener) {
+// The next connection on `listener`, or a closed socket when none came within `patience`.
+inline Socket AcceptWithin(const Socket& listener, std::chrono::seconds patience = kPatience) {
   int handle = listener.Handle();
   bool readable = false;
-  int limit = static_cast<int>(std::chrono::milliseconds(kPatience).count());
+  int limit = static_cast<int>(std::chrono::milliseconds(patience).count());
   if (WaitForReadable({&handle, 1}, {&readable, 1}, limit) == 0) return Socket();
   Socket accepted = listener.Accept();
-  LimitWaits(accepted);
+  LimitWaits(accepted, patience);
   return accepted;
 }
 
-inline void SendAll(Socket& socket, const std::vector<std::uint8_t>& bytes) {
+inline void SendAll(Socket& socket, const std::uint8_t* data, std::size_t size) {
   std::size_t sent = 0;
-  while (sent < bytes.size()) sent += socket.Send(bytes.data() + sent, bytes.size() - sent);
+  while (sent < size) sent += socket.Send(data + sent, size - sent);
+}
+
+inline void SendAll(Socket& socket, const std::vector<std::uint8_t>& bytes) {
+  SendAll(socket, bytes.data(), bytes.size());
 }
 
 inline void SendText(Socket& socket, const std::string& text) {
@@ -72,6 +81,17 @@ inline std::vector<std::uint8_t> ReceiveBytes(Socket& socket, std::size_t count)
   }
   bytes.resize(received);
   return bytes;
+}
+
+// Fills `buffer` completely; false when the peer closed first.
+inline bool ReceiveExactly(Socket& socket, std::uint8_t* buffer, std::size_t size) {
+  std::size_t received = 0;
+  while (received < size) {
+    const std::size_t n = socket.Receive(buffer + received, size - received);
+    if (n == 0) return false;
+    received += n;
+  }
+  return true;
 }
 
 inline std::string ReceiveText(Socket& socket, std::size_t count) {
@@ -115,11 +135,45 @@ inline int OpenDescriptors() {
   return count;
 }
 
-// A free loopback port with nothing listening on it (connects are refused).
+// A free loopback port with nothing listening on it (connects are refused), for a relay or
+// another process to bind.
 inline std::uint16_t UnusedPort() {
   Socket socket = Socket::Open();
   socket.Bind(kLoopback, 0);
   return socket.LocalPort();
+}
+
+// True when some socket of this machine listens on TCP `port` (IPv4 or IPv6): for a port
+// that another process binds.
+inline bool Listening(std::uint16_t port) {
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", port);
+  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+    std::ifstream in(table);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+      // "  sl  local_address rem_address   st ..." with st 0A for LISTEN
+      char local[64], remote[64], state[8];
+      if (std::sscanf(line.c_str(), "%*s %63s %63s %7s", local, remote, state) != 3) continue;
+      const std::string address(local);
+      if (address.size() > 5 && address.compare(address.size() - 5, 5, wanted) == 0 &&
+          std::string(state) == "0A") {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Waits until `port` is listening, up to `limit`; false when it never did.
+inline bool WaitUntilListening(std::uint16_t port, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!Listening(port)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 }  // namespace velmor::testing
