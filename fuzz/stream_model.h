@@ -8,6 +8,7 @@
 
 #include "decoding/packet_lengths.h"
 #include "fuzz/fuzz_check.h"
+#include "platform/color.h"
 #include "tests/support/reference_decoder.h"
 
 // The server-to-client side of one connection, worked out apart from the product by the
