@@ -9,6 +9,7 @@
 #include "audio_sdl/media_file.h"
 #include "audio_sdl/sdl_devices.h"
 #include "platform/exception.h"
+#include "platform/text_codec.h"
 
 namespace velmor {
 namespace {
@@ -18,8 +19,8 @@ namespace {
 Mix_MusicType MusicTypeOf(const std::string& file_name) {
   const auto dot = file_name.rfind('.');
   if (dot == std::string::npos) return MUS_NONE;
-  const char* extension = file_name.c_str() + dot + 1;
-  auto is = [extension](const char* name) { return SDL_strcasecmp(extension, name) == 0; };
+  const std::string_view extension = std::string_view(file_name).substr(dot + 1);
+  auto is = [extension](const char* name) { return EqualsIgnoringCase(extension, name); };
   if (is("wav")) return MUS_WAV;
   if (is("mid") || is("midi") || is("kar")) return MUS_MID;
   if (is("ogg")) return MUS_OGG;

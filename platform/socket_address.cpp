@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/socket_error.h"
+#include "platform/text_codec.h"
 
 namespace velmor {
 
@@ -54,15 +55,6 @@ std::uint32_t LookupHostName(const std::string& host) {
 }
 
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsLocalInterfaceAddress(std::uint32_t address) {
   ifaddrs* list = nullptr;

@@ -96,6 +96,24 @@ std::string Utf8ToWindows1252(std::string_view text) {
   return out;
 }
 
+char ToLowerWindows1252(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte + 0x20);
+  // 0xD7 is the multiplication sign, which has no lower case.
+  if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7) return static_cast<char>(byte + 0x20);
+  if (byte == 0x8A || byte == 0x8C || byte == 0x8E) return static_cast<char>(byte + 0x10);
+  if (byte == 0x9F) return static_cast<char>(0xFF);
+  return c;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ToLowerWindows1252(a[i]) != ToLowerWindows1252(b[i])) return false;
+  }
+  return true;
+}
+
 std::string LocaleTextToWindows1252(std::string_view text) {
   std::string narrowed;
   narrowed.reserve(text.size());

@@ -17,6 +17,11 @@ std::string Windows1252ToUtf8(std::string_view text);
 // Bytes that are not well-formed UTF-8 are each taken as one Windows-1252 character.
 std::string Utf8ToWindows1252(std::string_view text);
 
+// Windows-1252 case rules: ASCII letters, the Latin-1 letters (A-grave to Thorn against
+// a-grave to thorn) and the pairs of 0x8A/0x9A, 0x8C/0x9C, 0x8E/0x9E and 0x9F/0xFF.
+char ToLowerWindows1252(char c);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 // Text from the C library or the locale (a time text, a system error message): valid UTF-8
 // is narrowed as above; anything else is taken as already 8-bit and kept as it is.
 std::string LocaleTextToWindows1252(std::string_view text);

@@ -21,6 +21,13 @@ TEST(TextCodecTest, HighBytesAreTheWindowsCharacters) {
   EXPECT_EQ(Utf8ToWindows1252("a\xE4z"), "a\xE4z");
 }
 
+TEST(TextCodecTest, CaseFollowsWindows1252) {
+  EXPECT_TRUE(EqualsIgnoringCase("Gl\xC4nzend.WAV", "gl\xE4nzend.wav"));    // Ä, ä
+  EXPECT_TRUE(EqualsIgnoringCase("\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF"));  // Š Œ Ž Ÿ
+  EXPECT_FALSE(EqualsIgnoringCase("\xD7", "\xF7"));  // × and ÷ are no letters
+  EXPECT_FALSE(EqualsIgnoringCase("ab", "abc"));
+}
+
 TEST(TextCodecTest, LocaleTextBecomesWindows1252) {
   EXPECT_EQ(LocaleTextToWindows1252("Gespr\xC3\xA4"
                                     "che"),
