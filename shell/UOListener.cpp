@@ -147,6 +147,8 @@ void TMainForm::FormCreate() {
   UOServerPort.SetText(settings_.Line(kServerPortLine));
   TrayMenuSymbolAnimCheck.SetChecked(settings_.Animated());
   if (settings_.StartRelay()) {
+    // The relay is stopped until Start succeeds; a refused or failed Start leaves it so.
+    ShowTrayFrame(kStoppedImage);
     StartButtonClick();
   } else {
     StopButtonClick();
@@ -184,7 +186,10 @@ void TMainForm::FormClose(bool& allow) {
 }
 
 void TMainForm::TrayMenuBeendenClick() {
-  if (terminated_) return;
+  // Once only: a signal or the end of the session may ask again while a message box of
+  // these steps runs its loop.
+  if (exiting_) return;
+  exiting_ = true;
   media_.ReleasePlayers();
   LogTalking.WriteEndLine();
   SaveLog();
@@ -194,6 +199,10 @@ void TMainForm::TrayMenuBeendenClick() {
   // Lines that workers post from now on would reach no file: drop them.
   alive_->store(nullptr);
   if (OnTerminate) OnTerminate();
+}
+
+void TMainForm::SaveSession() {
+  if (!exiting_) SaveSettings();
 }
 
 void TMainForm::SaveLog() {

@@ -72,6 +72,9 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   // Asked when the window is to close; sets allow to false to refuse.
   void FormClose(bool& allow);
   void TrayMenuBeendenClick();
+  // The desktop session saves its state, perhaps without ending: the settings are written
+  // and the program goes on.
+  void SaveSession();
   void TrayMenuAnzeigenClick();
   void TrayMenuVerbergenClick();
   void TrayMenuSymbolAnimCheckClick();
@@ -167,6 +170,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   std::atomic<int> tap_client_port_{0};
   bool visible_ = true;
   bool minimized_ = false;
+  bool exiting_ = false;
   bool terminated_ = false;
   TControl* active_control_ = nullptr;
   std::function<void()> observer_;

@@ -102,6 +102,13 @@ TEST_F(MainFormTest, FailedAutomaticStartIsReportedAndSkipsTheRestOfStartUp) {
   EXPECT_EQ(dialogs_.boxes[0].text, "'abc' is not a valid integer value.");
   EXPECT_FALSE(form.Running());
   EXPECT_EQ(form.LogTalking.LineCount(), 0);
+  EXPECT_EQ(TrayFrame(), 16);  // a stopped relay's picture, not the running emblem
+
+  // Refused rather than failed: the same picture.
+  WriteSettings("2593\r\n127.0.0.1\r\n2593\r\nStart\r\nShow\r\nAnim\r\n");
+  form_.reset();
+  EXPECT_FALSE(Create().Running());
+  EXPECT_EQ(TrayFrame(), 16);
 }
 
 // --- Tray ---------------------------------------------------------------------------------
@@ -228,6 +235,24 @@ TEST_F(MainFormTest, ExitSavesLogSettingsAndTrayInOrder) {
   EXPECT_EQ(LogFiles().size(), 1u);
 }
 
+TEST_F(MainFormTest, SessionSaveWritesTheSettingsAndKeepsRunning) {
+  WriteSettings(kRunningHidden);
+  TMainForm& form = Create();
+  form.HideTimer.Tick();
+  form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
+  std::filesystem::remove(folder_ / "Velmor.ini");
+  form.SaveSession();
+  EXPECT_EQ(ReadSettings(), kRunningHidden);
+  EXPECT_EQ(terminations_, 0);
+  EXPECT_TRUE(tray_.registered);
+  EXPECT_TRUE(LogFiles().empty());
+  EXPECT_EQ(form.LogTalking.LineCount(), 2);  // no end line: the log goes on
+
+  form.TrayMenuBeendenClick();
+  EXPECT_EQ(LogFiles().size(), 1u);
+  EXPECT_EQ(terminations_, 1);
+}
+
 TEST_F(MainFormTest, ExitWithNothingLoggedWritesOnlySettings) {
   TMainForm& form = Create();
   form.TrayMenuVerbergenClick();  // hidden but stopped: saved as shown
@@ -242,7 +267,10 @@ TEST_F(MainFormTest, ExitInAnUnwritableFolderReportsBothFailuresAndStillEnds) {
   std::filesystem::remove_all(folder_);
   std::ofstream(folder_) << "a file where the folder was";
 
+  // A signal while the first box is open asks for the exit again: the steps still run once.
+  dialogs_.while_next_open = [&form] { form.TrayMenuBeendenClick(); };
   form.TrayMenuBeendenClick();
+  EXPECT_EQ(form.LogTalking.LineCount(), 3);
   ASSERT_EQ(dialogs_.boxes.size(), 2u);
   EXPECT_EQ(dialogs_.boxes[0].kind, RecordingDialogs::Box::kError);
   EXPECT_NE(dialogs_.boxes[0].text.find("Velmor_Logfile_"), std::string::npos);
