@@ -1,17 +1,43 @@
 #include "gui_qt/qt_tray_icon.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QPixmap>
 
 #include "gui_qt/icon_image.h"
 #include "gui_qt/win1252.h"
 
 namespace velmor {
+namespace {
 
-QtTrayIcon::QtTrayIcon(std::function<void(std::intptr_t)> notify) : notify_(std::move(notify)) {
+// Qt's own test, asked when the tray icon object is made: a StatusNotifierItem host on the
+// session bus means Qt registers the icon there rather than in an XEmbed tray.
+bool StatusNotifierHostRegistered() {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return false;
+  QDBusMessage get = QDBusMessage::createMethodCall(
+      QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+  get << QStringLiteral("org.kde.StatusNotifierWatcher")
+      << QStringLiteral("IsStatusNotifierHostRegistered");
+  const QDBusMessage reply = bus.call(get);
+  return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+         reply.arguments().first().value<QDBusVariant>().variant().toBool();
+}
+
+}  // namespace
+
+QtTrayIcon::QtTrayIcon(std::function<void(std::intptr_t)> notify)
+    : status_notifier_item_(StatusNotifierHostRegistered()), notify_(std::move(notify)) {
   QObject::connect(&icon_, &QSystemTrayIcon::activated, &icon_,
                    [this](QSystemTrayIcon::ActivationReason reason) {
-                     if (reason == QSystemTrayIcon::DoubleClick) notify_(kWmLButtonDblClk);
+                     const bool toggle = status_notifier_item_
+                                             ? reason == QSystemTrayIcon::Trigger
+                                             : reason == QSystemTrayIcon::DoubleClick;
+                     if (toggle) notify_(kWmLButtonDblClk);
+                     // A host that does not show the exported menu asks for ours.
                      if (reason == QSystemTrayIcon::Context) notify_(kWmRButtonUp);
                    });
 }
@@ -19,6 +45,9 @@ QtTrayIcon::QtTrayIcon(std::function<void(std::intptr_t)> notify) : notify_(std:
 void QtTrayIcon::SetMenu(QMenu* menu, QWidget* window) {
   menu_ = menu;
   window_ = window;
+  // Exported over D-Bus with its entries, checks, enabled states and access keys. Not on
+  // XEmbed: there the icon's right click opens it through the window's handler.
+  if (status_notifier_item_) icon_.setContextMenu(menu);
 }
 
 bool QtTrayIcon::Available() const {
@@ -47,7 +76,9 @@ void QtTrayIcon::PopUpMenuAtCursor() {
   if (!menu_) return;
   const QPoint position = QCursor::pos();
   if (window_ && window_->isVisible()) window_->activateWindow();
-  menu_->exec(position);
+  // Not exec(): this runs inside the tray icon's own mouse event, and a menu command (the
+  // exit removes the icon) must never find that event still on the stack.
+  menu_->popup(position);
 }
 
 }  // namespace velmor

@@ -8,8 +8,11 @@
 
 namespace velmor {
 
-// The notification-area icon through QSystemTrayIcon. A left double-click and a right
-// click reach the window's handler as kWmLButtonDblClk and kWmRButtonUp. Main thread only.
+// The notification-area icon through QSystemTrayIcon, on either tray protocol Qt picks at
+// start. On an XEmbed tray a left double-click and a right click reach the window's handler
+// as kWmLButtonDblClk and kWmRButtonUp. A StatusNotifierItem host delivers no double-click:
+// there a single activation counts as the double-click, and the menu is exported for the
+// host to show. Main thread only.
 class QtTrayIcon : public TrayIcon {
  public:
   explicit QtTrayIcon(std::function<void(std::intptr_t)> notify);
@@ -17,6 +20,8 @@ class QtTrayIcon : public TrayIcon {
   // The menu to pop up and the window to bring to the front first; set once the window
   // exists.
   void SetMenu(QMenu* menu, QWidget* window);
+  // Whether the icon is a StatusNotifierItem (else an XEmbed icon, or none at all).
+  bool StatusNotifierItem() const { return status_notifier_item_; }
 
   bool Available() const override;
   void Add(const IconImage& picture, const std::string& tip) override;
@@ -28,6 +33,7 @@ class QtTrayIcon : public TrayIcon {
   void Set(const IconImage& picture, const std::string& tip);
 
   QSystemTrayIcon icon_;
+  bool status_notifier_item_ = false;
   std::function<void(std::intptr_t)> notify_;
   QMenu* menu_ = nullptr;
   QWidget* window_ = nullptr;
