@@ -2,10 +2,12 @@
 // runs the message loop until the exit command (or a signal, or the end of the desktop
 // session, which run the same exit steps).
 #include <QApplication>
+#include <QSessionManager>
 #include <memory>
 
 #include "audio_sdl/sdl_media_system.h"
 #include "gui_qt/main_window_view.h"
+#include "gui_qt/program_end.h"
 #include "gui_qt/qt_dialogs.h"
 #include "gui_qt/qt_dispatcher.h"
 #include "gui_qt/qt_tray_icon.h"
@@ -16,8 +18,8 @@
 
 int main(int argc, char** argv) {
   using namespace velmor;
-  // The relay may already run before the window is up; a signal meanwhile must wait for the
-  // exit steps rather than end the program unsaved.
+  // A signal before the bridge below takes over must wait for it rather than end the
+  // program unsaved.
   SignalBridge::HoldSignals();
   QApplication app(argc, argv);
   // The window hides instead of closing; only the exit command ends the program.
@@ -28,6 +30,12 @@ int main(int argc, char** argv) {
 
   QtDispatcher dispatcher(&app);
   QtDialogs dialogs;
+  // Start-up may already show a message box, whose loop would otherwise hold a signal back.
+  ProgramEnd program_end(dialogs);
+  SignalBridge signal_bridge([&program_end] { program_end.Request(); });
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                   [&program_end](QSessionManager&) { program_end.SaveSession(); });
+
   TMainForm* form_for_tray = nullptr;
   QtTrayIcon tray([&form_for_tray](std::intptr_t event) {
     if (form_for_tray) form_for_tray->TrayIconNotify(event);
@@ -40,18 +48,20 @@ int main(int argc, char** argv) {
   auto view = std::make_unique<MainWindowView>(*form);
   dialogs.SetParent(view.get());
   tray.SetMenu(&view->PopupMenu(), view.get());
-  form->OnTerminate = [] { QApplication::quit(); };
-
-  // A signal or the end of the session must not lose the log and the settings.
-  const auto exit_steps = [&form] { form->RunGuarded([&form] { form->TrayMenuBeendenClick(); }); };
-  SignalBridge signal_bridge(exit_steps);
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, exit_steps);
-  QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, exit_steps);
+  // From the top of the loop: the command that ended the program may still be on the stack.
+  form->OnTerminate = [&app] {
+    QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+  };
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
+                   [&program_end] { program_end.RunExitSteps(); });
 
   form->RunGuarded([&form] { form->ApplyStartHidden(); });
-  // The message loop first shows the window; a "Hide" start hides it 100 ms later.
-  view->show();
-  app.exec();
+  program_end.Attach(*form);
+  if (!form->Terminated()) {
+    // The message loop first shows the window; a "Hide" start hides it 100 ms later.
+    view->show();
+    app.exec();
+  }
 
   // The relay stops with the window, before the process ends.
   view.reset();

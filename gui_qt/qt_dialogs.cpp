@@ -5,22 +5,29 @@
 #include "gui_qt/win1252.h"
 
 namespace velmor {
-namespace {
 
-void ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
-             const std::string& caption) {
-  QMessageBox box(icon, ToQString(caption), ToQString(text), QMessageBox::Ok, parent);
+void QtDialogs::Show(int icon, const std::string& text, const std::string& caption) {
+  if (closed_) return;
+  QMessageBox box(static_cast<QMessageBox::Icon>(icon), ToQString(caption), ToQString(text),
+                  QMessageBox::Ok, parent_);
+  open_.emplace_back(&box);
   box.exec();
+  open_.pop_back();
 }
 
-}  // namespace
-
 void QtDialogs::ShowError(const std::string& text, const std::string& caption) {
-  ShowBox(parent_, QMessageBox::Critical, text, caption);
+  Show(QMessageBox::Critical, text, caption);
 }
 
 void QtDialogs::ShowWarning(const std::string& text, const std::string& caption) {
-  ShowBox(parent_, QMessageBox::Warning, text, caption);
+  Show(QMessageBox::Warning, text, caption);
+}
+
+void QtDialogs::CloseAll() {
+  closed_ = true;
+  for (const QPointer<QMessageBox>& box : open_) {
+    if (box) box->done(QMessageBox::Ok);
+  }
 }
 
 }  // namespace velmor

@@ -63,6 +63,8 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   // Called once by the exit command, after everything is saved: the message loop should end.
   std::function<void()> OnTerminate;
+  // Whether the exit steps have run to their end.
+  bool Terminated() const { return terminated_; }
 
   // Handlers.
   void UOClientPortChange() { relay_control_.UOClientPortChange(); }
