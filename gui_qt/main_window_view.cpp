@@ -1,5 +1,6 @@
 #include "gui_qt/main_window_view.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include "gui_qt/icon_image.h"
 #include "gui_qt/log_view.h"
 #include "gui_qt/media_bar.h"
+#include "gui_qt/one_line_edit.h"
 #include "gui_qt/qt_colors.h"
 #include "gui_qt/win1252.h"
 
@@ -35,8 +37,26 @@ QFont WindowFont() {
 
 void SetRole(QWidget* widget, QPalette::ColorRole role, TColor color) {
   QPalette colors = widget->palette();
-  colors.setColor(role, ToQColor(color, colors));
+  // System colours come from the application's scheme: the widget's own palette may hold an
+  // explicit colour set earlier (the silver of a running relay's fields).
+  colors.setColor(role, ToQColor(color, QApplication::palette(widget)));
   widget->setPalette(colors);
+}
+
+// Moves a group box's children down where the style draws its frame lower than the
+// nominal layout expects, so that no control sits on the frame line.
+void KeepInsideFrame(QGroupBox* box) {
+  const QObjectList children = box->children();
+  int top = box->height();
+  for (QObject* child : children) {
+    if (auto* widget = qobject_cast<QWidget*>(child)) top = std::min(top, widget->y());
+  }
+  const int shift = box->contentsRect().top() - top;
+  if (shift <= 0) return;
+  for (QObject* child : children) {
+    if (auto* widget = qobject_cast<QWidget*>(child))
+      widget->move(widget->x(), widget->y() + shift);
+  }
 }
 
 // The nominal client area of the window (657 x 381 with its frame).
@@ -68,6 +88,7 @@ MainWindowView::MainWindowView(TMainForm& form) : form_(form) {
 QWidget* MainWindowView::Place(TControl& control, QWidget* widget) {
   const TRect bounds = control.Bounds();
   widget->setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
+  widget->setObjectName(QString::fromStdString(control.Name()));
   widgets_.insert(&control, widget);
   const auto sync = [&control, widget] {
     widget->setVisible(control.Visible());
@@ -137,8 +158,15 @@ void MainWindowView::BuildControls() {
     };
     sync();
     edit->SetObserver(sync);
-    QObject::connect(widget, &QLineEdit::textEdited, widget,
-                     [edit](const QString& text) { edit->SetText(FromQString(text)); });
+    QObject::connect(widget, &QLineEdit::textEdited, widget, [edit, widget](const QString& text) {
+      // A field holds one line: of pasted or dropped text only its first line enters.
+      const OneLineEdit line = KeepOneLine(ToQString(edit->Text()), text);
+      if (line.text != text) {
+        widget->setText(line.text);
+        widget->setCursorPosition(line.cursor);
+      }
+      edit->SetText(FromQString(line.text));
+    });
   }
 
   for (TButton* button : {&form_.StopButton, &form_.StartButton}) {
@@ -158,6 +186,9 @@ void MainWindowView::BuildControls() {
   setTabOrder(widgets_.value(&form_.UOServerIP), widgets_.value(&form_.UOServerPort));
   setTabOrder(widgets_.value(&form_.UOServerPort), widgets_.value(&form_.StartButton));
   setTabOrder(widgets_.value(&form_.StartButton), widgets_.value(&form_.StopButton));
+  for (TContainer* box : {&form_.GroupBox1, &form_.GroupBox2, &form_.GroupBox3}) {
+    KeepInsideFrame(static_cast<QGroupBox*>(widgets_.value(box)));
+  }
 }
 
 void MainWindowView::BuildMenu() {
@@ -174,11 +205,13 @@ void MainWindowView::BuildMenu() {
     };
     sync();
     item->SetObserver(sync);
-    QObject::connect(action, &QAction::triggered, action, [item, action] {
-      // The entry's handler decides the check mark, not the click.
-      action->setChecked(item->Checked());
-      item->Click();
-    });
+    QObject::connect(action, &QAction::triggered, action,
+                     [item, action] { action->setChecked(item->Checked()); });
+    // The entry's handler decides the check mark, not the click. It runs from the event loop
+    // itself, after the menu, the tray icon or the D-Bus call that delivered the click is
+    // done: the exit removes the icon and its exported menu.
+    QObject::connect(
+        action, &QAction::triggered, action, [item] { item->Click(); }, Qt::QueuedConnection);
   }
 }
 
@@ -226,7 +259,7 @@ void MainWindowView::changeEvent(QEvent* event) {
 }
 
 void MainWindowView::contextMenuEvent(QContextMenuEvent* event) {
-  menu_->exec(event->globalPos());
+  menu_->popup(event->globalPos());
 }
 
 }  // namespace velmor

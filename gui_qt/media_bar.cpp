@@ -21,9 +21,9 @@ MediaBar::MediaBar(MediaTriggers& media, QWidget* parent) : QWidget(parent), med
     connect(button, &QToolButton::clicked, this, [this, command] { (media_.*command)(); });
     layout->addWidget(button);
   };
-  add(QStyle::SP_MediaPlay, QStringLiteral("Play"), &MediaTriggers::SoundBarPlay);
+  add(QStyle::SP_MediaPlay, QStringLiteral("Wiedergabe"), &MediaTriggers::SoundBarPlay);
   add(QStyle::SP_MediaPause, QStringLiteral("Pause"), &MediaTriggers::SoundBarPause);
-  add(QStyle::SP_MediaStop, QStringLiteral("Stop"), &MediaTriggers::SoundBarStop);
+  add(QStyle::SP_MediaStop, QStringLiteral("Stopp"), &MediaTriggers::SoundBarStop);
   layout->addStretch(1);
   Sync();
   media.SetSoundBarObserver([this] { Sync(); });
