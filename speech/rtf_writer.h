@@ -3,6 +3,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "speech/log_line.h"
 
@@ -20,7 +22,33 @@ struct RtfFont {
 // line with its colour, bold and italic. Every line sets its own colour and switches bold
 // and italic off again at its end, so no line takes the look of the line before it.
 // Colours are taken as RGB; a system-colour flag in the top byte is ignored.
+//
+// The pieces below are what it is made of, in this order, for a writer that adds lines to
+// a document already on disk: RtfDocumentStart, the colour table, RtfBodyStart, one
+// RtfParagraph per line, kRtfDocumentEnd.
 std::string RtfDocument(std::span<const LogLine> lines, const RtfFont& font);
+
+// The colour table: entry 0 is the reader's default colour, so used colours start at 1.
+class RtfColorTable {
+ public:
+  // The entry of the colour, added at the end when it is new.
+  int IndexOf(TColor color);
+  std::size_t Size() const { return colors_.size(); }
+  // "{\colortbl ;...}" without a line break.
+  void AppendTo(std::string& out) const;
+
+ private:
+  std::unordered_map<TColor, int> index_;
+  std::vector<TColor> colors_;
+};
+
+// The header up to the colour table: "{\rtf1...", the font table and a line break.
+std::string RtfDocumentStart(const RtfFont& font);
+// What follows the colour table's line: the paragraph defaults with the font's size.
+std::string RtfBodyStart(const RtfFont& font);
+// One line as a paragraph in the colour of the table's entry `color_index`.
+void AppendRtfParagraph(std::string& out, const LogLine& line, int color_index);
+inline constexpr std::string_view kRtfDocumentEnd = "}\n";
 
 // Appends Windows-1252 text as RTF body text, such that no byte can end the paragraph, open
 // or close a group or start a control word:
