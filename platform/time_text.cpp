@@ -20,11 +20,14 @@ std::string FormatTime(const std::tm& when, const std::locale& locale, const cha
 }  // namespace
 
 std::tm LocalNow() {
+  return LocalTime(std::time(nullptr));
+}
+
+std::tm LocalTime(std::time_t when) {
   // std::localtime hands out one static buffer; the lock keeps our own callers apart.
   static std::mutex mutex;
-  const std::time_t now = std::time(nullptr);
   std::lock_guard lock(mutex);
-  const std::tm* local = std::localtime(&now);
+  const std::tm* local = std::localtime(&when);
   return local != nullptr ? *local : std::tm{};
 }
 

@@ -14,6 +14,8 @@ namespace velmor {
 
 // The current local time, broken down.
 std::tm LocalNow();
+// A moment as local time, broken down.
+std::tm LocalTime(std::time_t when);
 
 // The environment's locale, or the classic "C" locale when the environment names one that
 // this system does not have. Made once.
