@@ -39,7 +39,7 @@ void BM_AppendLines(benchmark::State& state) {
   int observed = 0;
   for (auto _ : state) {
     ConversationLog log;
-    log.SetObserver([&](const LogLine&) { ++observed; });
+    log.AddObserver([&](const LogLine&) { ++observed; });
     for (const LogLine& line : lines) log.AppendLogLine(line.text, line.color, line.style);
     benchmark::DoNotOptimize(log.LineCount());
   }

@@ -19,7 +19,7 @@ LogView::LogView(ConversationLog& log, QWidget* parent) : QPlainTextEdit(parent)
   colors.setColor(QPalette::Base, ToQColor(clBtnFace, colors));
   setPalette(colors);
   for (const LogLine& line : log.Lines()) Append(line);
-  log.SetObserver([this](const LogLine& line) { Append(line); });
+  log.AddObserver([this](const LogLine& line) { Append(line); });
 }
 
 void LogView::Append(const LogLine& line) {

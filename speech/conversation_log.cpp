@@ -43,13 +43,37 @@ std::string LogFileName(const std::tm& when) {
          TwoDigits(when.tm_mday) + "_" + TwoDigits(when.tm_hour) + TwoDigits(when.tm_min) + ".rtf";
 }
 
+bool WorthALogFile(std::span<const LogLine> lines, bool ended) {
+  return lines.size() + (ended ? 0u : 1u) >= 3;
+}
+
+std::string WriteLogFile(const std::string& folder, const std::string& name,
+                         std::string_view content) {
+  const fs::path first = Candidate(folder, name, 1);
+  std::error_code error;
+  const fs::path temporary = WriteStagedFile(first, content, error);
+  if (error) ThrowWriteError(first.string(), error);
+  for (int number = 1; number <= kMaxNameSuffix; ++number) {
+    const fs::path candidate = Candidate(folder, name, number);
+    if (CommitIfAbsent(temporary, candidate, error)) return candidate.string();
+    if (error != std::errc::file_exists) {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      ThrowWriteError(candidate.string(), error);
+    }
+  }
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  ThrowWriteError(first.string(), std::make_error_code(std::errc::file_exists));
+}
+
 void ConversationLog::AppendLogLine(std::string text, TColor color, LogStyle style) {
   AppendLogLine(LogLine{std::move(text), color, style});
 }
 
 void ConversationLog::AppendLogLine(LogLine line) {
   lines_.push_back(std::move(line));
-  if (observer_) observer_(lines_.back());
+  for (const Observer& observer : observers_) observer(lines_.back());
 }
 
 void ConversationLog::WriteStartLine() {
@@ -72,26 +96,9 @@ std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folde
 
 std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folder,
                                                         const std::tm& now) const {
-  if (LineCount() < 3) return std::nullopt;
-  const std::string name = LogFileName(now);
-  const fs::path first = Candidate(folder, name, 1);
-  const std::string content = RtfDocument(lines_, RtfFont{kFontName, kFontPoints});
-
-  std::error_code error;
-  const fs::path temporary = WriteStagedFile(first, content, error);
-  if (error) ThrowWriteError(first.string(), error);
-  for (int number = 1; number <= kMaxNameSuffix; ++number) {
-    const fs::path candidate = Candidate(folder, name, number);
-    if (CommitIfAbsent(temporary, candidate, error)) return candidate.string();
-    if (error != std::errc::file_exists) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      ThrowWriteError(candidate.string(), error);
-    }
-  }
-  std::error_code ignored;
-  fs::remove(temporary, ignored);
-  ThrowWriteError(first.string(), std::make_error_code(std::errc::file_exists));
+  if (!WorthALogFile(lines_, true)) return std::nullopt;
+  return WriteLogFile(folder, LogFileName(now),
+                      RtfDocument(lines_, RtfFont{kFontName, kFontPoints}));
 }
 
 }  // namespace velmor

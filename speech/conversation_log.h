@@ -3,7 +3,9 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "speech/log_line.h"
@@ -21,6 +23,20 @@ std::string TwoDigits(int n);
 
 // "Velmor_Logfile_YYYYMMDD_HHMM.rtf" for a local time; seconds are not part of the name.
 std::string LogFileName(const std::tm& when);
+
+// The one rule for whether lines make a log file: the start and end line alone do not, one
+// line logged between them does. `ended`: whether the end line is among them; a log still
+// running, or one left behind by a run that never reached its exit, has none yet.
+bool WorthALogFile(std::span<const LogLine> lines, bool ended);
+
+// Writes `content` as the log file `name` in the folder (empty: the working directory) and
+// returns the path written. An existing log is never replaced: when the name is taken,
+// "_2", "_3", ... is put before ".rtf". The file is written under a temporary name in the
+// same folder and then claimed under its final name in one step, so there is never a
+// half-written log and no temporary file is left behind. Throws velmor::Exception when the
+// file cannot be written: "Die Logdatei "<name>" konnte nicht geschrieben werden: <reason>".
+std::string WriteLogFile(const std::string& folder, const std::string& name,
+                         std::string_view content);
 
 class ConversationLog {
  public:
@@ -40,9 +56,10 @@ class ConversationLog {
   const LogLine& Line(int index) const { return lines_.at(static_cast<std::size_t>(index)); }
   const std::vector<LogLine>& Lines() const { return lines_; }
 
-  // The view's hook; it sees each new line once, so it never needs to redraw the whole log.
-  // The line it is handed lives in the log; the observer must not append lines itself.
-  void SetObserver(Observer observer) { observer_ = std::move(observer); }
+  // Hooks for the view and the live log file, called in the order they were added; each
+  // sees each new line once, so it never needs to go over the whole log again. The line
+  // handed over lives in the log; an observer must not append lines itself.
+  void AddObserver(Observer observer) { observers_.push_back(std::move(observer)); }
 
   // "<date> <time> --- Start Logging ---" and "<date> <time> --- End Logging ---", in black
   // and regular, with the current local time or the one given.
@@ -51,21 +68,15 @@ class ConversationLog {
   void WriteEndLine();
   void WriteEndLine(const std::tm& now);
 
-  // Writes the log as an RTF file named by LogFileName into the folder (empty: the working
-  // directory) and returns the name written, folder included; a log of fewer than three
-  // lines (start and end line alone) writes nothing and returns nothing.
-  //
-  // An existing log is never replaced: when the name is taken, "_2", "_3", ... is put
-  // before ".rtf". The file is written under a temporary name in the same folder and then
-  // claimed under its final name in one step, so there is never a half-written log and no
-  // temporary file is left behind. Throws velmor::Exception when the file cannot be
-  // written: "Die Logdatei "<name>" konnte nicht geschrieben werden: <system's reason>".
+  // Writes the log with WriteLogFile under the name LogFileName gives the time, and returns
+  // the name written, folder included; a log not WorthALogFile (start and end line alone)
+  // writes nothing and returns nothing.
   std::optional<std::string> SaveLogFile(const std::string& folder = {}) const;
   std::optional<std::string> SaveLogFile(const std::string& folder, const std::tm& now) const;
 
  private:
   std::vector<LogLine> lines_;
-  Observer observer_;
+  std::vector<Observer> observers_;
 };
 
 }  // namespace velmor

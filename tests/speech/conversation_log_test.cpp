@@ -99,7 +99,7 @@ TEST(TimeTextTest, FormatsInTheGivenLocale) {
 
 TEST_F(ConversationLogTest, ObserverSeesEachNewLineOnce) {
   std::vector<LogLine> seen;
-  log_.SetObserver([&](const LogLine& line) { seen.push_back(line); });
+  log_.AddObserver([&](const LogLine& line) { seen.push_back(line); });
   log_.AppendLogLine("a", RGB(1, 2, 3), LogStyle::kItalic);
   log_.AppendLogLine("b");
   log_.AppendLogLine(LogLine{"c", clBlack, LogStyle::kBoldItalic});

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/locked_file.h"
+#include "speech/conversation_log.h"
+#include "speech/rtf_writer.h"
+
+// The conversation log on disk while the program runs, so that a crash, a kill or a power
+// cut loses at most the last moments of a session rather than all of it.
+//
+// The file is "Velmor_Logfile_laufend.rtf" in the log folder ("_2", "_3", ... while other
+// runs hold those names); this process keeps it locked, so no other run writes or recovers
+// it. It is created once the log is worth a log file, with every line so far, and then
+// grows at each tick by the lines appended since. At every moment it is a complete RTF
+// document, the log file's own format with two additions only a reader of this file uses:
+// room for more colours after the colour table (line breaks, which RTF readers skip), and,
+// before the closing brace, an ignorable group with the time of the newest line. New lines
+// are written over that last group and followed by a new one.
+//
+// At a normal exit the log file is written from memory as ever and this file is removed
+// (Discard); a run that ends any other way leaves it for RecoverLiveLogFiles at the next
+// start.
+//
+// Main thread only, like the log it copies.
+namespace velmor {
+
+class LiveLogFile {
+ public:
+  // The owner ticks the file this often while Tick asks for more.
+  static constexpr int kTickMilliseconds = 500;
+  // What was written is synced to disk at most this many ticks later: never once per line,
+  // and within a few seconds.
+  static constexpr int kTicksPerSync = 4;
+  static constexpr const char* kNameStem = "Velmor_Logfile_laufend";
+  // The group before the closing brace: this, the newest line's time (seconds since 1970),
+  // "}".
+  static constexpr std::string_view kNewestLineGroup = "{\\*\\velmornewestline ";
+
+  // "Velmor_Logfile_laufend.rtf" for 1, "Velmor_Logfile_laufend_<n>.rtf" beyond.
+  static std::string FileName(int number);
+  // Whether a file name is one of FileName's.
+  static bool IsFileName(const std::string& name);
+
+  // `log` must outlive the file. Nothing is written until the first tick.
+  LiveLogFile(const ConversationLog& log, std::filesystem::path folder);
+  ~LiveLogFile() { Close(); }
+  LiveLogFile(const LiveLogFile&) = delete;
+  LiveLogFile& operator=(const LiveLogFile&) = delete;
+
+  // Notes the time of the line just appended to the log, for the name of a recovered log.
+  void LineAppended(std::time_t when) { newest_line_time_ = when; }
+
+  // Writes the lines appended since the last tick, and syncs when it is due. Returns whether
+  // another tick is wanted (lines or a sync still outstanding). Failures are not reported:
+  // a file that cannot be created is not tried again in this run; a write that fails leaves
+  // the file as it was and is tried again at the next tick.
+  bool Tick();
+
+  // Writes what is outstanding, syncs and closes: the file stays for the next start.
+  void Close();
+  // Removes the file, once the log file of a normal exit holds every line.
+  void Discard();
+
+  // The file's path while it is open, else empty.
+  std::filesystem::path Path() const {
+    return file_.IsOpen() ? file_.Path() : std::filesystem::path();
+  }
+
+ private:
+  bool WriteWholeFile();
+  bool AppendNewLines();
+  bool Sync();
+  std::string Trailer() const;
+
+  const ConversationLog& log_;
+  const std::filesystem::path folder_;
+  const RtfFont font_{ConversationLog::kFontName, ConversationLog::kFontPoints};
+  LockedFile file_;
+  bool given_up_ = false;
+  // The colours of the lines written so far, in order of first use as in the log file.
+  RtfColorTable colors_;
+  std::size_t colors_in_file_ = 0;
+  // The colour table and the room after it: [table_offset_, table_offset_ + table_room_).
+  std::uint64_t table_offset_ = 0;
+  std::size_t table_room_ = 0;
+  std::uint64_t body_end_ = 0;  // where the trailer starts
+  std::uint64_t file_end_ = 0;
+  int lines_in_file_ = 0;
+  std::time_t newest_line_time_ = 0;
+  bool unsynced_ = false;
+  int ticks_since_sync_ = 0;
+};
+
+}  // namespace velmor

@@ -1,0 +1,206 @@
+#include "speech/live_log_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "speech/live_log_recovery.h"
+#include "tests/support/rtf_reader.h"
+
+namespace velmor {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+// 09:05:42 local time on 3 February 2026.
+std::time_t NewestLineTime() {
+  std::tm when{};
+  when.tm_year = 2026 - 1900;
+  when.tm_mon = 1;
+  when.tm_mday = 3;
+  when.tm_hour = 9;
+  when.tm_min = 5;
+  when.tm_sec = 42;
+  when.tm_isdst = -1;
+  return std::mktime(&when);
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class LiveLogFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() / ("velmor_live_test_" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Append(ConversationLog& log, LiveLogFile& live, LogLine line) {
+    log.AppendLogLine(std::move(line));
+    live.LineAppended(NewestLineTime());
+  }
+
+  // What a reader sees in the file: every line of the log so far, in its colour and style.
+  void ExpectFileHolds(const fs::path& path, const std::vector<LogLine>& lines) {
+    const auto doc = testing::ReadRtf(ReadFile(path));
+    ASSERT_TRUE(doc.ok()) << doc.error;
+    ASSERT_EQ(doc.paragraphs.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ASSERT_EQ(doc.paragraphs[i].runs.size(), 1u) << i;
+      const testing::RtfRun& run = doc.paragraphs[i].runs[0];
+      EXPECT_EQ(run.text, lines[i].text) << i;
+      EXPECT_EQ(testing::RunColor(doc, run), lines[i].color) << i;
+      EXPECT_EQ(run.italic, lines[i].style != LogStyle::kRegular) << i;
+      EXPECT_EQ(run.bold, lines[i].style == LogStyle::kBoldItalic) << i;
+    }
+  }
+
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+// New colours go into the table in place, and when the table outgrows its room the file is
+// written anew; after every tick a reader finds every line so far. Left behind, the file
+// becomes the log file the exit would have written, named by the newest line's time.
+TEST_F(LiveLogFileTest, EveryTickLeavesACompleteDocumentThatBecomesTheLogFile) {
+  ConversationLog log;
+  LiveLogFile live(log, dir_);
+  Append(log, live, {"03.02.2026 09:00:00 --- Start Logging ---"});
+  EXPECT_FALSE(live.Tick());
+  EXPECT_TRUE(Files().empty()) << "the start line alone is not worth a file";
+
+  for (int i = 0; i < 300; ++i) {
+    Append(log, live,
+           {"09:0" + std::to_string(i % 10) +
+                " [Anna] {\\} Gr\xFC\xDF"
+                "e\t" +
+                std::to_string(i),
+            RGB(i % 256, i / 256 * 40, 7), static_cast<LogStyle>(i % 3)});
+    if (i % 7 != 0) continue;
+    live.Tick();
+    ASSERT_EQ(live.Path(), dir_ / "Velmor_Logfile_laufend.rtf");
+    ExpectFileHolds(live.Path(), log.Lines());
+    ASSERT_THAT(Files(), ElementsAre("Velmor_Logfile_laufend.rtf"));
+  }
+  // Once written and synced, the file asks for no more ticks.
+  int ticks = 1;
+  while (live.Tick() && ticks <= LiveLogFile::kTicksPerSync) ++ticks;
+  EXPECT_LE(ticks, LiveLogFile::kTicksPerSync);
+  live.Close();
+
+  EXPECT_THAT(RecoverLiveLogFiles(dir_),
+              ElementsAre((dir_ / "Velmor_Logfile_20260203_0905.rtf").string()));
+  EXPECT_EQ(ReadFile(dir_ / "Velmor_Logfile_20260203_0905.rtf"),
+            RtfDocument(log.Lines(), RtfFont{"MS Sans Serif", 8}));
+  EXPECT_THAT(Files(), ElementsAre("Velmor_Logfile_20260203_0905.rtf"));
+}
+
+// A power cut may cut the last write short. What a cut file still holds is kept: the lines
+// up to the last whole one, named by the file's own time once the newest line's is lost.
+TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {
+  ConversationLog log;
+  {
+    LiveLogFile live(log, dir_);
+    for (const char* text : {"Start", "eins", "zwei", "drei"}) Append(log, live, {text});
+  }
+  const std::string whole = ReadFile(dir_ / "Velmor_Logfile_laufend.rtf");
+  fs::remove(dir_ / "Velmor_Logfile_laufend.rtf");
+  const std::size_t trailer = whole.find("{\\*");
+  const std::size_t last_line = whole.rfind("\\cf", trailer);
+  const struct {
+    std::size_t cut;
+    int lines;  // -1: not read as a live log file, kept byte for byte
+    bool newest_line_time;
+  } cases[] = {{whole.size() - 2, 4, true},
+               {trailer + 5, 4, false},
+               {last_line + 6, 3, false},
+               {40, -1, false}};
+  for (const auto& c : cases) {
+    const fs::path path = dir_ / "Velmor_Logfile_laufend_2.rtf";
+    std::ofstream(path, std::ios::binary) << whole.substr(0, c.cut);
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+    const auto written = RecoverLiveLogFiles(dir_);
+    ASSERT_EQ(written.size(), 1u) << c.cut;
+    EXPECT_NE(written[0].find("Velmor_Logfile_20"), std::string::npos);
+    if (c.lines < 0) {
+      EXPECT_EQ(ReadFile(written[0]), whole.substr(0, c.cut));
+    } else {
+      const auto kept = std::vector<LogLine>(log.Lines().begin(), log.Lines().begin() + c.lines);
+      EXPECT_EQ(ReadFile(written[0]), RtfDocument(kept, RtfFont{"MS Sans Serif", 8})) << c.cut;
+      EXPECT_EQ(written[0].find("20260203_0905") != std::string::npos, c.newest_line_time)
+          << "named by the newest line only while its time is whole";
+    }
+    fs::remove(written[0]);
+    EXPECT_TRUE(Files().empty()) << c.cut;
+  }
+}
+
+// Two runs in one folder: each writes its own file, and neither recovers the other's while
+// it runs; a normal exit leaves nothing behind.
+TEST_F(LiveLogFileTest, RunsInOneFolderKeepApart) {
+  ConversationLog first_log, second_log;
+  LiveLogFile first(first_log, dir_), second(second_log, dir_);
+  for (const char* text : {"Start", "erster Lauf"}) Append(first_log, first, {text});
+  for (const char* text : {"Start", "zweiter Lauf"}) Append(second_log, second, {text});
+  first.Tick();
+  second.Tick();
+  EXPECT_EQ(second.Path(), dir_ / "Velmor_Logfile_laufend_2.rtf");
+  EXPECT_TRUE(RecoverLiveLogFiles(dir_).empty());
+  ExpectFileHolds(first.Path(), first_log.Lines());
+  ExpectFileHolds(second.Path(), second_log.Lines());
+
+  second.Close();
+  EXPECT_EQ(RecoverLiveLogFiles(dir_).size(), 1u);
+  first.Discard();
+  EXPECT_THAT(Files(), ElementsAre(::testing::StartsWith("Velmor_Logfile_20")));
+}
+
+// A full disk cuts a write short: the file must still be a whole document, and the lines
+// follow once there is room again.
+TEST_F(LiveLogFileTest, WriteFailingMidwayLeavesAWholeDocument) {
+  ConversationLog log;
+  LiveLogFile live(log, dir_);
+  for (const char* text : {"Start", "vorher"}) Append(log, live, {text});
+  live.Tick();
+  const std::vector<LogLine> before = log.Lines();
+  for (int i = 0; i < 200; ++i) Append(log, live, {"danach " + std::to_string(i), RGB(1, 2, 3)});
+
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  rlimit small = old_limit;
+  small.rlim_cur = fs::file_size(live.Path()) + 1000;
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool wants_more = live.Tick();
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_TRUE(wants_more);
+  ExpectFileHolds(live.Path(), before);
+  live.Tick();
+  ExpectFileHolds(live.Path(), log.Lines());
+}
+
+}  // namespace
+}  // namespace velmor
