@@ -216,7 +216,7 @@ void MainWindowView::BuildMenu() {
 }
 
 void MainWindowView::BuildTimers() {
-  for (TTimer* timer : {&form_.HideTimer, &form_.AnimTimer}) {
+  for (TTimer* timer : {&form_.HideTimer, &form_.AnimTimer, &form_.LogFileTimer}) {
     auto* qtimer = new QTimer(this);
     const auto sync = [timer, qtimer] {
       if (!timer->Enabled()) {

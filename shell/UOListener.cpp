@@ -1,5 +1,6 @@
 #include "shell/UOListener.h"
 
+#include <ctime>
 #include <exception>
 
 #include "platform/exception.h"
@@ -8,6 +9,7 @@
 #include "shell/application_title.h"
 #include "shell/settings_file.h"
 #include "shell/tray_images.h"
+#include "speech/live_log_recovery.h"
 
 namespace velmor {
 namespace {
@@ -72,6 +74,7 @@ TMainForm::TMainForm(MainFormServices services)
           services_.media, services_.dispatcher,
           [this](const LogLine& line) { LogTalking.AppendLogLine(line); },
           [] { return velmor::TimeText(); }),
+      live_log_(LogTalking, services_.folder),
       hue_table_((services_.folder / "hues.mul").string()),
       alive_(std::make_shared<std::atomic<TMainForm*>>(this)) {
   UOClientLoginServer.SetReadOnly(true);
@@ -91,7 +94,14 @@ TMainForm::TMainForm(MainFormServices services)
     decoding_.Forget(ConnectionIdOf(connection));
   };
   WireHandlers();
+  LogTalking.AddObserver([this](const LogLine&) {
+    live_log_.LineAppended(std::time(nullptr));
+    LogFileTimer.SetEnabled(true);
+  });
 
+  // What a run that ended without its exit steps left behind becomes a log file before this
+  // run's own lines begin.
+  RecoverLiveLogFiles(services_.folder);
   // The hue file is probed before FormCreate can start the relay, so the first block a
   // client sends is coloured like every later one; the packet length table is constant.
   hue_table_.ProbeHueFile();
@@ -121,6 +131,7 @@ void TMainForm::WireHandlers() {
   TrayMenuSymbolAnimCheck.OnClick = guarded(&TMainForm::TrayMenuSymbolAnimCheckClick);
   AnimTimer.OnTimer = guarded(&TMainForm::AnimTimerTimer);
   HideTimer.OnTimer = guarded(&TMainForm::HideTimerTimer);
+  LogFileTimer.OnTimer = guarded(&TMainForm::LogFileTimerTimer);
 }
 
 void TMainForm::RunGuarded(const std::function<void()>& command) {
@@ -207,7 +218,23 @@ void TMainForm::SaveSession() {
 
 void TMainForm::SaveLog() {
   // A log that cannot be written is reported, and the exit goes on to save the settings.
-  RunGuarded([this] { LogTalking.SaveLogFile(services_.folder.string()); });
+  bool saved = false;
+  RunGuarded([this, &saved] {
+    LogTalking.SaveLogFile(services_.folder.string());
+    saved = true;
+  });
+  // The log file holds every line now; if it could not be written, the live file keeps them
+  // for the next start.
+  if (saved) {
+    live_log_.Discard();
+  } else {
+    live_log_.Close();
+  }
+  LogFileTimer.SetEnabled(false);
+}
+
+void TMainForm::LogFileTimerTimer() {
+  if (!live_log_.Tick()) LogFileTimer.SetEnabled(false);
 }
 
 void TMainForm::SaveSettings() {

@@ -19,6 +19,7 @@
 #include "shell/window_settings.h"
 #include "speech/conversation_log.h"
 #include "speech/hue_table.h"
+#include "speech/live_log_file.h"
 #include "speech/media_triggers.h"
 #include "speech/speech_packets.h"
 #include "speech/speech_window.h"
@@ -82,6 +83,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void TrayMenuSymbolAnimCheckClick();
   void AnimTimerTimer();
   void HideTimerTimer();
+  void LogFileTimerTimer();
   void TrayIconNotify(std::intptr_t event);
   void ApplyStartHidden();
   void ShowTrayFrame(int index);
@@ -131,6 +133,8 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   TLabel UOServerStatus;
   TButton StopButton;
   TButton StartButton;
+  // Runs while the live log file has lines to write or to sync.
+  TTimer LogFileTimer{LiveLogFile::kTickMilliseconds};
 
  private:
   void WireHandlers();
@@ -163,6 +167,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   std::array<TMenuItem*, 8> popup_menu_;
   TRelayControl relay_control_;
   MediaTriggers media_;
+  LiveLogFile live_log_;
   HueTable hue_table_;
   DecodingSessions decoding_;
   SpeechPackets speech_packets_{*this};

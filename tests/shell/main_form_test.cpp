@@ -217,13 +217,18 @@ TEST_F(MainFormTest, ExitSavesLogSettingsAndTrayInOrder) {
   form.Media().PlayMusicFile("song.ogg");
   form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
   form.TrayMenuVerbergenClick();
+  ASSERT_TRUE(form.LogFileTimer.Enabled());
+  form.LogFileTimer.Tick();
+  EXPECT_EQ(LogFiles(), std::vector<std::string>{"Velmor_Logfile_laufend.rtf"});
 
   form.TrayMenuBeenden.Click();
+  EXPECT_FALSE(form.LogFileTimer.Enabled());
   EXPECT_EQ(form.Media().MusicPlayer(), nullptr);
   EXPECT_FALSE(media_.LastOf("song.ogg").open);
   ASSERT_EQ(form.LogTalking.LineCount(), 3);
   EXPECT_TRUE(EndsWith(form.LogTalking.Line(2).text, " --- End Logging ---"));
-  EXPECT_EQ(LogFiles().size(), 1u);
+  ASSERT_EQ(LogFiles().size(), 1u);  // the live file went once the log file was written
+  EXPECT_NE(LogFiles()[0], "Velmor_Logfile_laufend.rtf");
   EXPECT_EQ(ReadSettings(), "0\r\n127.0.0.1\r\n1\r\nStart\r\nHide\r\nNoAnim\r\nseventh line\r\n");
   EXPECT_EQ(tray_.removes, 1);
   EXPECT_FALSE(tray_.registered);
