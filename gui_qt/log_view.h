@@ -1,22 +1,73 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QClipboard>
+#include <QFont>
+#include <QString>
+#include <array>
 
 #include "speech/conversation_log.h"
 
 namespace velmor {
 
-// The read-only rich-text pane that shows the conversation log. Each appended line is
-// added at the end in its colour and style, whatever the user has selected; the view
-// follows the end while it is scrolled to the bottom.
-class LogView : public QPlainTextEdit {
+// The read-only pane that shows the conversation log. It draws the lines in sight straight
+// from the log and keeps nothing of its own per line, so a session of a million lines costs
+// the pane no more than the log's own lines; appending a line costs the same however long
+// the log is. Each appended line shows at the end in its colour and style; the view follows
+// the end while it is scrolled to the bottom. Text is selected with the mouse across lines
+// (a double click takes a word), Ctrl+A selects everything and Ctrl+C copies.
+//
+// The log must outlive the view, and the view must be gone before lines are appended
+// without it.
+class LogView : public QAbstractScrollArea {
  public:
   LogView(ConversationLog& log, QWidget* parent);
 
- private:
-  void Append(const LogLine& line);
+  // The selection as plain text, lines joined by "\n".
+  QString SelectedText() const;
 
-  bool empty_ = true;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  // A place between two characters: a line, and an offset into the text it shows.
+  struct Place {
+    int line = 0;
+    int column = 0;
+    auto operator<=>(const Place&) const = default;
+  };
+
+  void Append(const LogLine& line);
+  void Measure();
+  int Width(int line) const;
+  void UpdateScrollBars();
+  QString ShownText(int line) const;
+  const QFont& FontOf(LogStyle style) const;
+  Place PlaceAt(QPoint point) const;
+  void Copy(QClipboard::Mode mode) const;
+  void Select(Place anchor, Place cursor);
+
+  const ConversationLog& log_;
+  // Regular, italic, bold and italic: the pane's font in each style.
+  std::array<QFont, 3> fonts_;
+  int line_height_ = 1;
+  int widest_ = 0;
+  Place anchor_;
+  Place cursor_;
+  bool selecting_ = false;
+  // Scrolls while a selection is dragged beyond the pane's edge.
+  QBasicTimer drag_scroll_;
+  QPoint drag_point_;
 };
 
 }  // namespace velmor

@@ -2,9 +2,12 @@
 // SIGTERM and checks what it leaves behind.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "tests/support/huffman_encoder.h"
 #include "tests/support/loopback.h"
 #include "tests/support/program_process.h"
+#include "tests/support/rtf_reader.h"
 #include "tests/support/speech_packets.h"
 
 namespace velmor::testing {
@@ -81,6 +84,62 @@ TEST_F(VelmorProgramTest, RelaysAGameConnectionAndSavesEverythingOnSigterm) {
   EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
   EXPECT_NE(rtf.find("Start Logging"), std::string::npos);
   EXPECT_NE(rtf.find("End Logging"), std::string::npos);
+}
+
+// A run ended outright (SIGKILL, as the out-of-memory killer would end it) has its lines on
+// disk already; the next start turns them into a log file named by the newest line's time.
+TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
+  Socket server = ListenLoopback();
+  const int client_port = UnusedPort();
+  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
+      << client_port << "\r\n127.0.0.1\r\n"
+      << server.LocalPort() << "\r\nStart\r\nShow\r\nAnim\r\n";
+  Launch();
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s));
+  const std::time_t first_line = std::time(nullptr);
+  {
+    Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
+    Socket upstream = AcceptWithin(server);
+    Bytes talk;
+    for (int i = 0; i < 50; ++i) {
+      const Bytes line = AsciiSpeech("Bob", "Zeile " + std::to_string(i));
+      talk.insert(talk.end(), line.begin(), line.end());
+    }
+    SendAll(upstream, Compress(talk));
+    ReceiveBytes(client, Compress(talk).size());
+  }
+  const std::filesystem::path live = folder_ / "Velmor_Logfile_laufend.rtf";
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(live).find("Zeile 49") != std::string::npos; }, 10s));
+  program_.Signal(SIGKILL);
+  EXPECT_EQ(program_.WaitForExit(), 128 + SIGKILL);
+  const std::time_t killed = std::time(nullptr);
+
+  const auto expect_the_lines = [](const std::string& rtf) {
+    const RtfContent doc = ReadRtf(rtf);
+    ASSERT_TRUE(doc.ok()) << doc.error;
+    ASSERT_EQ(doc.paragraphs.size(), 51u);
+    EXPECT_NE(doc.paragraphs[0].Text().find("--- Start Logging ---"), std::string::npos);
+    for (int i = 0; i < 50; ++i) {
+      EXPECT_NE(doc.paragraphs[i + 1].Text().find("[Bob] Zeile " + std::to_string(i)),
+                std::string::npos);
+    }
+  };
+  expect_the_lines(ReadFile(live));
+
+  // The next run logs nothing of its own: its exit leaves only the recovered log.
+  Launch();
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s));
+  EXPECT_EQ(Terminate(), 0);
+  const auto logs = LogFilesIn(folder_);
+  ASSERT_EQ(logs.size(), 1u);
+  const auto name_at = [](std::time_t when) {
+    char name[64];
+    std::strftime(name, sizeof name, "Velmor_Logfile_%Y%m%d_%H%M.rtf", std::localtime(&when));
+    return std::string(name);
+  };
+  const std::string name = logs[0].filename().string();
+  EXPECT_TRUE(name == name_at(first_line) || name == name_at(killed)) << name;
+  expect_the_lines(ReadFile(logs[0]));
 }
 
 // A termination signal that comes while the program is still starting (here held back from

@@ -15,12 +15,6 @@ namespace {
 
 class MainWindowViewTest : public MainFormTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "velmor_gui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-  }
   void TearDown() override {
     view_.reset();
     MainFormTest::TearDown();

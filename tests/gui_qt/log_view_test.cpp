@@ -1,0 +1,79 @@
+#include "gui_qt/log_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+namespace velmor {
+namespace {
+
+void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent event(type, at, target->mapToGlobal(at), button, held, Qt::NoModifier);
+  QApplication::sendEvent(target, &event);
+}
+
+void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(target, &event);
+}
+
+class LogViewTest : public ::testing::Test {
+ protected:
+  LogViewTest() {
+    log_.AppendLogLine("erste Zeile");
+    log_.AppendLogLine("zweite Zeile", RGB(60, 32, 0), LogStyle::kItalic);
+    log_.AppendLogLine("dritte\nZeile", clBlack, LogStyle::kBoldItalic);
+    view_.resize(300, 200);
+    view_.show();
+  }
+
+  // The middle of a line's row, at the far left (before its first character) or far right.
+  QPoint At(int line, bool right) const {
+    const int row = QFontMetrics(view_.font()).lineSpacing();
+    return {right ? view_.viewport()->width() - 1 : 0, line * row + row / 2};
+  }
+
+  // Drags from one place to another with the left button and copies with Ctrl+C.
+  QString DragAndCopy(QPoint from, QPoint to) {
+    QWidget* area = view_.viewport();
+    Mouse(area, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Mouse(area, QEvent::MouseMove, to, Qt::LeftButton);
+    Mouse(area, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    QApplication::clipboard()->clear();
+    Key(&view_, Qt::Key_C, Qt::ControlModifier);
+    return QApplication::clipboard()->text();
+  }
+
+  ConversationLog log_;
+  LogView view_{log_, nullptr};
+};
+
+TEST_F(LogViewTest, SelectionAcrossLinesCopiesWhatIsShown) {
+  // Either way round; a line break inside a server's line shows and copies as a blank.
+  EXPECT_EQ(DragAndCopy(At(0, false), At(2, true)), "erste Zeile\nzweite Zeile\ndritte Zeile");
+  EXPECT_EQ(DragAndCopy(At(2, false), At(0, true)), "\nzweite Zeile\n");
+  EXPECT_EQ(DragAndCopy(At(1, true), At(1, true)), "");
+
+  Mouse(view_.viewport(), QEvent::MouseButtonDblClick, At(1, false), Qt::LeftButton);
+  EXPECT_EQ(view_.SelectedText(), "zweite");
+  Key(&view_, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(view_.SelectedText(), "erste Zeile\nzweite Zeile\ndritte Zeile");
+}
+
+TEST_F(LogViewTest, FollowsTheEndOnlyWhileScrolledToIt) {
+  QScrollBar* vertical = view_.verticalScrollBar();
+  for (int i = 0; i < 500; ++i) log_.AppendLogLine("Zeile " + std::to_string(i));
+  EXPECT_GT(vertical->maximum(), 0);
+  EXPECT_EQ(vertical->value(), vertical->maximum());
+  vertical->setValue(10);
+  log_.AppendLogLine("noch eine");
+  EXPECT_EQ(vertical->value(), 10);
+}
+
+}  // namespace
+}  // namespace velmor
