@@ -150,8 +150,9 @@ void LogView::resizeEvent(QResizeEvent* event) {
   if (at_end) vertical->setValue(vertical->maximum());
 }
 
-void LogView::scrollContentsBy(int, int) {
-  viewport()->update();
+void LogView::scrollContentsBy(int dx, int dy) {
+  // Moves what is drawn already, so following the end draws only the new rows.
+  viewport()->scroll(dx, dy * line_height_);
 }
 
 void LogView::changeEvent(QEvent* event) {
