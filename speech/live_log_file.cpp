@@ -90,16 +90,21 @@ bool LiveLogFile::Sync() {
   return true;
 }
 
+std::string LiveLogFile::Paragraphs(int first) {
+  std::string paragraphs;
+  for (int i = first; i < log_.LineCount(); ++i) {
+    const LogLine& line = log_.Line(i);
+    AppendRtfParagraph(paragraphs, line, colors_.IndexOf(line.color));
+  }
+  return paragraphs;
+}
+
 // Writes the whole document to a new file, synced, and gives it the file's name: the first
 // free one for a new file, the file's own in place of the old one when the colour table
 // outgrew its room. Either way the name leads to a complete document at every moment.
 bool LiveLogFile::WriteWholeFile() {
   const int count = log_.LineCount();
-  std::string body;
-  for (int i = 0; i < count; ++i) {
-    const LogLine& line = log_.Line(i);
-    AppendRtfParagraph(body, line, colors_.IndexOf(line.color));
-  }
+  const std::string body = Paragraphs(0);
   std::string table;
   colors_.AppendTo(table);
   const std::size_t room = std::max(kMinTableRoom, table.size() * 2);
@@ -156,11 +161,7 @@ bool LiveLogFile::WriteWholeFile() {
 
 bool LiveLogFile::AppendNewLines() {
   const int count = log_.LineCount();
-  std::string body;
-  for (int i = lines_in_file_; i < count; ++i) {
-    const LogLine& line = log_.Line(i);
-    AppendRtfParagraph(body, line, colors_.IndexOf(line.color));
-  }
+  std::string body = Paragraphs(lines_in_file_);
   std::error_code error;
   // The table first: a line may only name a colour the file already has.
   if (colors_.Size() > colors_in_file_) {

@@ -74,6 +74,8 @@ class LiveLogFile {
  private:
   bool WriteWholeFile();
   bool AppendNewLines();
+  // The log's lines from `first` on as paragraphs, their colours entered in colors_.
+  std::string Paragraphs(int first);
   bool Sync();
   std::string Trailer() const;
 
