@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// File names as users of the Windows program write them, found on this system's file system.
+//
+// Such a name is Windows-1252 text; `\` and `/` both separate folders, and repeated
+// separators count as one; upper and lower case are one (Windows-1252 case rules, so "Ä"
+// finds "ä"); blanks and dots at the end of a component are ignored ("door.wav ." is
+// "door.wav"); a leading separator starts at the root. "." and ".." keep their meaning.
+//
+// Any thread. Reads only the folders on the way; opens no file.
+namespace velmor {
+
+// The path, in the file system's encoding, of what `name` stands for: each component is
+// taken as written where that exists, and otherwise as the one entry of its folder that
+// differs from it only in case (the first in byte order where several do). Folders on the
+// way must be folders; the last component may be anything, so the caller checks its kind.
+// Nothing when a component cannot be found, the name is empty, contains a NUL, or has a
+// component of nothing but blanks and dots.
+std::optional<std::string> LocateWindowsPath(std::string_view name);
+
+}  // namespace velmor
