@@ -86,6 +86,7 @@ std::weak_ptr<AudioSession>& Current() {
 std::shared_ptr<AudioSession> AudioSession::Acquire(Dispatcher& dispatcher) {
   if (auto open = Current().lock()) return open;
   auto session = std::make_shared<AudioSession>(Private{});
+  session->dispatcher_ = &dispatcher;
   Current() = session;
   {
     NoticeRoute& route = Route();
@@ -118,10 +119,7 @@ AudioSession::AudioSession(Private) {
   Mix_Init(MIX_INIT_FLAC | MIX_INIT_MOD | MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_MID |
            MIX_INIT_OPUS);
 
-  int channels = 0;
-  Uint16 format = 0;
-  Mix_QuerySpec(&frequency_, &format, &channels);
-  frame_bytes_ = static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8) * channels;
+  Mix_QuerySpec(&mixer_.frequency, &mixer_.format, &mixer_.channels);
   channel_owners_.assign(static_cast<std::size_t>(Mix_AllocateChannels(kInitialChannels)), nullptr);
 }
 
@@ -144,9 +142,9 @@ AudioSession::~AudioSession() {
 }
 
 std::int64_t AudioSession::BytesToMilliseconds(std::uint64_t bytes) const {
-  if (frame_bytes_ <= 0 || frequency_ <= 0) return 0;
-  const std::uint64_t frames = bytes / static_cast<std::uint64_t>(frame_bytes_);
-  return static_cast<std::int64_t>(frames * 1000 / static_cast<std::uint64_t>(frequency_));
+  if (mixer_.FrameBytes() <= 0 || mixer_.frequency <= 0) return 0;
+  const std::uint64_t frames = bytes / static_cast<std::uint64_t>(mixer_.FrameBytes());
+  return static_cast<std::int64_t>(frames * 1000 / static_cast<std::uint64_t>(mixer_.frequency));
 }
 
 int AudioSession::AcquireChannel(SoundDevice* owner) {
@@ -199,6 +197,18 @@ void AudioSession::ReleaseMusic(MusicDevice* device) {
   if (music_owner_ != device) return;
   music_owner_ = nullptr;
   Mix_HaltMusic();
+}
+
+void AudioSession::PostChannelNotice(int channel, std::uint64_t play) {
+  dispatcher_->Post([session = weak_from_this(), channel, play] {
+    if (auto open = session.lock()) open->DeliverChannelNotice(channel, play);
+  });
+}
+
+void AudioSession::PostMusicNotice(std::uint64_t play) {
+  dispatcher_->Post([session = weak_from_this(), play] {
+    if (auto open = session.lock()) open->DeliverMusicNotice(play);
+  });
 }
 
 void AudioSession::DeliverChannelNotice(int channel, std::uint64_t play) {

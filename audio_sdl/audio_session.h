@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio_sdl/sound_decoding.h"
 #include "platform/dispatch.h"
 
 // The process's one open SDL mixer, shared by the media system and every device it opened,
@@ -18,7 +19,7 @@ namespace velmor::audio {
 class SoundDevice;
 class MusicDevice;
 
-class AudioSession {
+class AudioSession : public std::enable_shared_from_this<AudioSession> {
  public:
   // The open session, or a new one: SDL audio with the system's driver, or SDL's silent
   // dummy driver where no audio device can be opened. Throws Exception when neither opens.
@@ -31,6 +32,10 @@ class AudioSession {
 
   // Whether sound goes to SDL's dummy driver.
   bool Silent() const { return silent_; }
+  // The mixer's sample format.
+  const MixerFormat& Mixer() const { return mixer_; }
+  // The dispatcher that carries notices to the main thread.
+  Dispatcher& Notices() const { return *dispatcher_; }
   // Milliseconds of audio in the given number of bytes of the mixer's own sample format.
   std::int64_t BytesToMilliseconds(std::uint64_t bytes) const;
 
@@ -48,6 +53,10 @@ class AudioSession {
   // Halts the music if the device owns it, and forgets the device.
   void ReleaseMusic(MusicDevice* device);
 
+  // Posts a finished notice for a playback that ended without the mixer playing it.
+  void PostChannelNotice(int channel, std::uint64_t play);
+  void PostMusicNotice(std::uint64_t play);
+
   // The posted notices land here, on the main thread.
   void DeliverChannelNotice(int channel, std::uint64_t play);
   void DeliverMusicNotice(std::uint64_t play);
@@ -59,9 +68,9 @@ class AudioSession {
   explicit AudioSession(Private);
 
  private:
+  Dispatcher* dispatcher_ = nullptr;
   bool silent_ = false;
-  int frequency_ = 0;
-  int frame_bytes_ = 0;
+  MixerFormat mixer_;
   std::uint64_t plays_started_ = 0;
   std::vector<SoundDevice*> channel_owners_;
   MusicDevice* music_owner_ = nullptr;

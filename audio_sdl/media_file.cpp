@@ -3,8 +3,11 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 #include "platform/exception.h"
+#include "platform/windows_path.h"
 
 #ifdef _WIN32
 #error "audio_sdl/media_file.cpp opens files the POSIX way only"
@@ -17,47 +20,56 @@
 namespace velmor::audio {
 namespace {
 
-[[noreturn]] void Refuse(const std::string& file_name, const char* reason) {
-  throw Exception("\"" + file_name +
+[[noreturn]] void Refuse(const std::string& name, const char* reason) {
+  throw Exception("\"" + name +
                   "\" kann nicht ge\xF6"
                   "ffnet werden: " +
                   reason);
 }
 
-void CheckRegular(const std::string& file_name, const struct stat& info, std::int64_t max_bytes) {
-  if (!S_ISREG(info.st_mode)) Refuse(file_name, "keine gew\xF6hnliche Datei");
-  if (info.st_size > max_bytes) Refuse(file_name, "zu gro\xDF");
+void CheckRegular(const std::string& name, const struct stat& info) {
+  if (!S_ISREG(info.st_mode)) Refuse(name, "keine gew\xF6hnliche Datei");
 }
 
 }  // namespace
 
-SDL_RWops* OpenMediaFile(const std::string& file_name, std::int64_t max_bytes) {
+MediaFile::MediaFile(const std::string& name) : name_(name) {
+  std::optional<std::string> path = LocateWindowsPath(name);
   struct stat info {};
-  if (file_name.empty() || ::stat(file_name.c_str(), &info) != 0) {
-    Refuse(file_name, "nicht gefunden");
-  }
-  CheckRegular(file_name, info, max_bytes);
+  if (!path || ::stat(path->c_str(), &info) != 0) Refuse(name, "nicht gefunden");
+  CheckRegular(name, info);
+  path_ = std::move(*path);
 
   // Non-blocking, so that a FIFO slipped in after the check cannot hold the open.
-  const int fd = ::open(file_name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) Refuse(file_name, "kein Zugriff");
+  descriptor_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor_ < 0) Refuse(name, "kein Zugriff");
   try {
-    if (::fstat(fd, &info) != 0) Refuse(file_name, "kein Zugriff");
-    CheckRegular(file_name, info, max_bytes);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (::fstat(descriptor_, &info) != 0) Refuse(name, "kein Zugriff");
+    CheckRegular(name, info);
+    ::fcntl(descriptor_, F_SETFL, ::fcntl(descriptor_, F_GETFL) & ~O_NONBLOCK);
   } catch (...) {
-    ::close(fd);
+    ::close(descriptor_);
     throw;
   }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (!file) {
-    ::close(fd);
-    Refuse(file_name, "kein Zugriff");
-  }
+}
+
+MediaFile::MediaFile(MediaFile&& other) noexcept
+    : name_(std::move(other.name_)),
+      path_(std::move(other.path_)),
+      descriptor_(std::exchange(other.descriptor_, -1)) {}
+
+MediaFile::~MediaFile() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+SDL_RWops* MediaFile::TakeStream() {
+  std::FILE* file = ::fdopen(descriptor_, "rb");
+  if (!file) Refuse(name_, "kein Zugriff");
+  descriptor_ = -1;
   SDL_RWops* stream = SDL_RWFromFP(file, SDL_TRUE);
   if (!stream) {
     std::fclose(file);
-    Refuse(file_name, "kein Zugriff");
+    Refuse(name_, "kein Zugriff");
   }
   return stream;
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "audio_sdl/audio_session.h"
+#include "audio_sdl/sound_decoding.h"
 
 namespace velmor::audio {
 namespace {
@@ -42,22 +43,47 @@ MediaTime PlayClock::Elapsed() const {
 
 // --- sounds ---
 
-SoundDevice::SoundDevice(std::shared_ptr<AudioSession> session, Mix_Chunk* chunk)
+SoundDevice::SoundDevice(std::shared_ptr<AudioSession> session,
+                         std::unique_ptr<SoundDecoding> decoding)
     : session_(std::move(session)),
-      chunk_(chunk),
-      channel_(-1),
-      length_(session_->BytesToMilliseconds(chunk->alen)) {
-  try {
-    channel_ = session_->AcquireChannel(this);
-  } catch (...) {
-    Mix_FreeChunk(chunk_);
-    throw;
-  }
+      decoding_(std::move(decoding)),
+      length_(decoding_->ClaimedLength()),
+      self_(std::make_shared<SoundDevice*>(this)) {
+  channel_ = session_->AcquireChannel(this);
+  decoding_->Start(session_->Notices(), [self = std::weak_ptr<SoundDevice*>(self_)] {
+    if (auto device = self.lock()) (*device)->Loaded();
+  });
 }
 
 SoundDevice::~SoundDevice() {
   session_->ReleaseChannel(channel_);
-  Mix_FreeChunk(chunk_);
+  decoding_.reset();
+  if (chunk_) Mix_FreeChunk(chunk_);
+}
+
+void SoundDevice::Loaded() {
+  samples_ = decoding_->TakeSamples();
+  decoding_.reset();
+  if (!samples_.empty()) {
+    chunk_ = Mix_QuickLoad_RAW(samples_.data(), static_cast<Uint32>(samples_.size()));
+  }
+  length_ = chunk_ ? session_->BytesToMilliseconds(chunk_->alen) : 0;
+  if (start_when_loaded_) {
+    start_when_loaded_ = false;
+    StartChannel();
+  }
+}
+
+void SoundDevice::StartChannel() {
+  play_id_ = session_->BeginChannelPlay(channel_);
+  if (!chunk_ || Mix_PlayChannel(channel_, chunk_, 0) < 0) {
+    // Nothing the mixer can play (no frame at all): it has played to its end.
+    state_ = PlayState::kEnded;
+    session_->PostChannelNotice(channel_, play_id_);
+    return;
+  }
+  clock_.Start();
+  state_ = PlayState::kPlaying;
 }
 
 void SoundDevice::Play() {
@@ -71,18 +97,17 @@ void SoundDevice::Play() {
       return;
     case PlayState::kReady:
     case PlayState::kEnded:
-      play_id_ = session_->BeginChannelPlay(channel_);
-      if (Mix_PlayChannel(channel_, chunk_, 0) < 0) {
-        state_ = PlayState::kReady;
-        return;
+      if (decoding_) {
+        start_when_loaded_ = true;
+      } else {
+        StartChannel();
       }
-      clock_.Start();
-      state_ = PlayState::kPlaying;
       return;
   }
 }
 
 void SoundDevice::Pause() {
+  start_when_loaded_ = false;
   if (state_ != PlayState::kPlaying) return;
   Mix_Pause(channel_);
   clock_.Halt();
@@ -137,7 +162,9 @@ void MusicDevice::Play() {
   }
   play_id_ = session_->BeginMusicPlay(this);
   if (Mix_PlayMusic(music_, 0) < 0) {
-    state_ = PlayState::kReady;
+    clock_ = {};
+    state_ = PlayState::kEnded;
+    session_->PostMusicNotice(play_id_);
     return;
   }
   clock_.Start();

@@ -3,11 +3,10 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <limits>
-
 #include "audio_sdl/audio_session.h"
 #include "audio_sdl/media_file.h"
 #include "audio_sdl/sdl_devices.h"
+#include "audio_sdl/sound_decoding.h"
 #include "platform/exception.h"
 #include "platform/text_codec.h"
 
@@ -46,18 +45,14 @@ bool SdlMediaSystem::Silent() const {
 
 std::unique_ptr<MediaDevice> SdlMediaSystem::Open(const std::string& file_name, MediaKind kind) {
   if (!session_) session_ = audio::AudioSession::Acquire(dispatcher_);
+  audio::MediaFile file(file_name);
   if (kind == MediaKind::kSound) {
-    SDL_RWops* stream = audio::OpenMediaFile(file_name, kMaxSoundFileBytes);
-    // The stream is closed here rather than by the loader: SDL_mixer 2.6 leaves it open
-    // when a file of 4 to 11 bytes has no header it knows, so every request for such a file
-    // would keep a descriptor. A sound is decoded whole: nothing reads the stream later.
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(stream, 0);
-    SDL_RWclose(stream);
-    if (!chunk) Unplayable(file_name);
-    return std::make_unique<audio::SoundDevice>(session_, chunk);
+    auto decoding = std::make_unique<audio::SoundDecoding>(std::move(file), file_name,
+                                                           session_->Mixer(), kMaxSoundBytes);
+    return std::make_unique<audio::SoundDevice>(session_, std::move(decoding));
   }
-  SDL_RWops* stream = audio::OpenMediaFile(file_name, std::numeric_limits<std::int64_t>::max());
-  Mix_Music* music = Mix_LoadMUSType_RW(stream, MusicTypeOf(file_name), 1);
+  const Mix_MusicType type = MusicTypeOf(file.Path());
+  Mix_Music* music = Mix_LoadMUSType_RW(file.TakeStream(), type, 1);
   if (!music) Unplayable(file_name);
   return std::make_unique<audio::MusicDevice>(session_, music);
 }

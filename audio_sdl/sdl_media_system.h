@@ -8,10 +8,11 @@
 #include "platform/media_device.h"
 
 // Music and sound through SDL2_mixer. Music is streamed (wav, ogg, mp3, flac, opus, midi,
-// tracker modules); sounds are loaded whole, in the same formats, and each plays on a
+// tracker modules); sounds are decoded whole by libsndfile on a thread of their own (wav,
+// aiff, voc, flac, ogg, opus, mp3; see audio_sdl/sound_decoding.h) and each plays on a
 // mixing channel of its own. A sound's type is read from the file's first bytes; music's
 // from the name's extension where it names one, else from the first bytes too. Midi needs a
-// General MIDI sound font installed.
+// General MIDI sound font installed. Names are the server's: see platform/windows_path.h.
 //
 // SDL's audio opens on the first Open. Where no audio device can be opened, SDL's silent
 // dummy driver is used instead, so that files still open, play to their end and fail to
@@ -29,8 +30,9 @@ class AudioSession;
 
 class SdlMediaSystem : public MediaSystem {
  public:
-  // Sound files above this size are refused: they are decoded whole while the window waits.
-  static constexpr std::int64_t kMaxSoundFileBytes = std::int64_t{64} << 20;
+  // Sounds that decode to more than this (in the mixer's format) are refused: a sound is
+  // held whole in memory while it exists. About six minutes at 44.1 kHz stereo.
+  static constexpr std::uint64_t kMaxSoundBytes = std::uint64_t{64} << 20;
 
   explicit SdlMediaSystem(Dispatcher& dispatcher);
   ~SdlMediaSystem() override;

@@ -32,7 +32,8 @@ class MediaDevice {
 
   // Starts playback from the current position and returns at once: the start right after
   // opening, where it was after Pause or Stop, and the start again once it has played to its
-  // end. A finished notice is requested; an error in starting is not reported.
+  // end. A finished notice is requested. A playback that cannot start is not reported: it
+  // has ended at once, and its finished notice follows.
   virtual void Play() = 0;
   // Halts playback where it is; Play continues from there.
   virtual void Pause() = 0;
@@ -57,10 +58,12 @@ class MediaSystem {
  public:
   virtual ~MediaSystem() = default;
 
-  // Opens the file, named as it stands and relative to the working directory; the way it is
-  // played follows from the file's type. Throws velmor::Exception when it cannot be opened:
-  // missing, not a regular file, of no supported type, or too large to load as a sound.
-  // Opening never waits on anything but reading the file itself.
+  // Opens the file named as the game server wrote it: Windows-1252, relative to the working
+  // directory, found as platform/windows_path.h says; the way it is played follows from the
+  // file's type. Throws velmor::Exception when it cannot be opened: missing, not a regular
+  // file, of no supported type, or decoding to too much to hold as a sound. Opening reads
+  // no more than the file's header: a sound is decoded after Open has returned, and Play
+  // before that starts it once it is ready.
   virtual std::unique_ptr<MediaDevice> Open(const std::string& file_name, MediaKind kind) = 0;
 };
 

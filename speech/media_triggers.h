@@ -38,8 +38,9 @@ class MediaTriggers {
   MediaTriggers& operator=(const MediaTriggers&) = delete;
   ~MediaTriggers();
 
-  // The text after "~~Music=" or "~~Sound=", possibly empty, used as the file name as it
-  // stands. After ReleasePlayers both do nothing.
+  // The text after "~~Music=" or "~~Sound=", possibly empty: the file name as the server
+  // wrote it, which the media system finds (see MediaSystem::Open) and the error line shows.
+  // After ReleasePlayers both do nothing.
   void PlayMusicFile(const std::string& name);
   void PlaySoundFile(const std::string& name);
 

@@ -204,11 +204,24 @@ TEST_F(SdlMediaTest, OnlyPlayableRegularFilesOpen) {
   }
 }
 
-TEST_F(SdlMediaTest, OversizedSoundIsRefusedUnread) {
-  const std::string huge = folder_ / "huge.wav";
-  std::filesystem::copy_file(tone_, huge);
-  std::filesystem::resize_file(huge, SdlMediaSystem::kMaxSoundFileBytes + 1);  // sparse
-  EXPECT_THROW(media_.Open(huge, MediaKind::kSound), Exception);
+TEST_F(SdlMediaTest, SoundIsBoundedByWhatItDecodesTo) {
+  // 6.4 MB on disk, but over 64 MiB once decoded for the mixer; as music it streams.
+  const std::string slow = folder_ / "slow.wav";
+  testing::WriteToneWav(slow, 400, 8000);
+  ASSERT_LT(std::filesystem::file_size(slow), SdlMediaSystem::kMaxSoundBytes / 8);
+  EXPECT_THROW(media_.Open(slow, MediaKind::kSound), Exception);
+  EXPECT_NO_THROW(media_.Open(slow, MediaKind::kMusic));
+}
+
+TEST_F(SdlMediaTest, ServerNamesFindTheFile) {
+  std::filesystem::create_directory(folder_ / "Kl\u00e4nge");
+  const std::string file = folder_ / "Kl\u00e4nge/Glocke_l\u00e4uten.wav";
+  std::filesystem::copy_file(tone_, file);
+  const std::string name = folder_ / "KL\xC4NGE\\glocke_L\xC4UTEN.WAV. ";
+  for (MediaKind kind : {MediaKind::kSound, MediaKind::kMusic}) {
+    auto device = media_.Open(name, kind);
+    ExpectPlaysToItsEnd(*device);
+  }
 }
 
 // --- with the triggers ---
@@ -227,9 +240,28 @@ TEST_F(SdlMediaTest, TriggeredSoundReleasesItsPlayerAtItsEnd) {
   EXPECT_FALSE(triggers.SoundBarVisible());
   EXPECT_EQ(triggers.MusicPlayer()->FileName(), tone_) << "music keeps its file at the end";
 
-  triggers.PlaySoundFile(folder_ / "missing.wav");
+  const std::string missing = folder_ / "missing.wav ";
+  triggers.PlaySoundFile(missing);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].style, LogStyle::kBoldItalic);
+  EXPECT_NE(lines[0].text.find("\"" + missing + "\""), std::string::npos) << "as written";
+  triggers.ReleasePlayers();
+}
+
+TEST_F(SdlMediaTest, SoundThatCannotPlayCountsAsEnded) {
+  std::vector<LogLine> lines;
+  MediaTriggers triggers(
+      media_, dispatcher_, [&](const LogLine& line) { lines.push_back(line); },
+      [] { return std::string("12:00:00"); });
+  const std::string silent = folder_ / "silent.wav";
+  testing::WriteToneWav(silent, 0);
+
+  triggers.PlaySoundFile(silent);
+  ASSERT_TRUE(triggers.SoundBarVisible());
+  ASSERT_TRUE(RunUntil([&] { return triggers.SoundSlot(0) == nullptr; }));
+  dispatcher_.Drain();
+  EXPECT_FALSE(triggers.SoundBarVisible());
+  EXPECT_TRUE(lines.empty());
   triggers.ReleasePlayers();
 }
 
