@@ -202,6 +202,9 @@ void TMainForm::TrayMenuBeendenClick() {
   if (exiting_) return;
   exiting_ = true;
   media_.ReleasePlayers();
+  // Lines that workers posted before this command still belong in the log; a play request
+  // among them finds the players released.
+  services_.dispatcher.RunPending();
   LogTalking.WriteEndLine();
   SaveLog();
   SaveSettings();

@@ -1,5 +1,6 @@
 #include "speech/conversation_log.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -23,6 +24,17 @@ constexpr int kMaxNameSuffix = 9999;
                   LocaleTextToWindows1252(error.message()));
 }
 
+constexpr std::string_view kStartMark = " --- Start Logging ---";
+constexpr std::string_view kEndMark = " --- End Logging ---";
+
+// "<date> <time> --- Start Logging ---" or the end line. No other line ends so without a
+// '[': speech names its speaker in brackets, and an error line ends with a quote.
+bool IsStartOrEndLine(const LogLine& line) {
+  const std::string_view text = line.text;
+  return (text.ends_with(kStartMark) || text.ends_with(kEndMark)) &&
+         text.find('[') == std::string_view::npos;
+}
+
 // "name.rtf", "name_2.rtf", "name_3.rtf", ...
 fs::path Candidate(const fs::path& folder, const std::string& name, int number) {
   if (number == 1) return folder / name;
@@ -43,8 +55,9 @@ std::string LogFileName(const std::tm& when) {
          TwoDigits(when.tm_mday) + "_" + TwoDigits(when.tm_hour) + TwoDigits(when.tm_min) + ".rtf";
 }
 
-bool WorthALogFile(std::span<const LogLine> lines, bool ended) {
-  return lines.size() + (ended ? 0u : 1u) >= 3;
+bool WorthALogFile(std::span<const LogLine> lines) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [](const LogLine& line) { return !IsStartOrEndLine(line); });
 }
 
 std::string WriteLogFile(const std::string& folder, const std::string& name,
@@ -80,14 +93,14 @@ void ConversationLog::WriteStartLine() {
   WriteStartLine(LocalNow());
 }
 void ConversationLog::WriteStartLine(const std::tm& now) {
-  AppendLogLine(DateText(now) + " " + TimeText(now) + " --- Start Logging ---");
+  AppendLogLine(DateText(now) + " " + TimeText(now) + std::string(kStartMark));
 }
 
 void ConversationLog::WriteEndLine() {
   WriteEndLine(LocalNow());
 }
 void ConversationLog::WriteEndLine(const std::tm& now) {
-  AppendLogLine(DateText(now) + " " + TimeText(now) + " --- End Logging ---");
+  AppendLogLine(DateText(now) + " " + TimeText(now) + std::string(kEndMark));
 }
 
 std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folder) const {
@@ -96,7 +109,7 @@ std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folde
 
 std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folder,
                                                         const std::tm& now) const {
-  if (!WorthALogFile(lines_, true)) return std::nullopt;
+  if (!WorthALogFile(lines_)) return std::nullopt;
   return WriteLogFile(folder, LogFileName(now),
                       RtfDocument(lines_, RtfFont{kFontName, kFontPoints}));
 }

@@ -25,9 +25,10 @@ std::string TwoDigits(int n);
 std::string LogFileName(const std::tm& when);
 
 // The one rule for whether lines make a log file: the start and end line alone do not, one
-// line logged between them does. `ended`: whether the end line is among them; a log still
-// running, or one left behind by a run that never reached its exit, has none yet.
-bool WorthALogFile(std::span<const LogLine> lines, bool ended);
+// logged line does. Lines are told by what they are, not counted: a failed start-up writes
+// no start line, and a log still running, or one left behind by a run that never reached
+// its exit, has no end line yet.
+bool WorthALogFile(std::span<const LogLine> lines);
 
 // Writes `content` as the log file `name` in the folder (empty: the working directory) and
 // returns the path written. An existing log is never replaced: when the name is taken,
@@ -69,8 +70,8 @@ class ConversationLog {
   void WriteEndLine(const std::tm& now);
 
   // Writes the log with WriteLogFile under the name LogFileName gives the time, and returns
-  // the name written, folder included; a log not WorthALogFile (start and end line alone)
-  // writes nothing and returns nothing.
+  // the name written, folder included; a log not WorthALogFile (nothing logged between the
+  // start and the end line) writes nothing and returns nothing.
   std::optional<std::string> SaveLogFile(const std::string& folder = {}) const;
   std::optional<std::string> SaveLogFile(const std::string& folder, const std::tm& now) const;
 

@@ -43,7 +43,7 @@ LiveLogFile::LiveLogFile(const ConversationLog& log, fs::path folder)
 
 bool LiveLogFile::Tick() {
   if (!file_.IsOpen()) {
-    if (given_up_ || !WorthALogFile(log_.Lines(), false)) return false;
+    if (given_up_ || !WorthALogFile(log_.Lines())) return false;
     if (!WriteWholeFile()) {
       given_up_ = true;
       return false;
@@ -59,7 +59,7 @@ bool LiveLogFile::Tick() {
 void LiveLogFile::Close() {
   if (!file_.IsOpen()) {
     // A log worth a file that ends before its first tick still leaves one.
-    if (given_up_ || !WorthALogFile(log_.Lines(), false) || !WriteWholeFile()) return;
+    if (given_up_ || !WorthALogFile(log_.Lines()) || !WriteWholeFile()) return;
   } else if (lines_in_file_ < log_.LineCount()) {
     AppendNewLines();
   }

@@ -146,7 +146,7 @@ std::optional<std::string> Recover(const fs::path& folder, const fs::path& path,
     if (raw.empty()) return std::nullopt;
     return WriteLogFile(folder.string(), name, raw);
   }
-  if (!WorthALogFile(content.lines, false)) return std::nullopt;
+  if (!WorthALogFile(content.lines)) return std::nullopt;
   return WriteLogFile(folder.string(), name,
                       RtfDocument(content.lines, RtfFont{ConversationLog::kFontName,
                                                          ConversationLog::kFontPoints}));

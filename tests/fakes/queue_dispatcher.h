@@ -16,6 +16,8 @@ class QueueDispatcher : public Dispatcher {
     tasks_.push_back(std::move(task));
   }
 
+  void RunPending() override { Drain(); }
+
   // Runs every queued task, including those queued while draining; returns their count.
   int Drain() {
     int count = 0;

@@ -1,4 +1,7 @@
+#include "relay/connection.h"
 #include "tests/shell/main_form_fixture.h"
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/speech_packets.h"
 
 namespace velmor::testing {
 namespace {
@@ -103,6 +106,10 @@ TEST_F(MainFormTest, FailedAutomaticStartIsReportedAndSkipsTheRestOfStartUp) {
   EXPECT_FALSE(form.Running());
   EXPECT_EQ(form.LogTalking.LineCount(), 0);
   EXPECT_EQ(TrayFrame(), 16);  // a stopped relay's picture, not the running emblem
+
+  form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
+  form.TrayMenuBeendenClick();
+  EXPECT_EQ(LogFiles().size(), 1u) << "one logged line is worth a file, start line or not";
 
   // Refused rather than failed: the same picture.
   WriteSettings("2593\r\n127.0.0.1\r\n2593\r\nStart\r\nShow\r\nAnim\r\n");
@@ -256,6 +263,19 @@ TEST_F(MainFormTest, SessionSaveWritesTheSettingsAndKeepsRunning) {
   form.TrayMenuBeendenClick();
   EXPECT_EQ(LogFiles().size(), 1u);
   EXPECT_EQ(terminations_, 1);
+}
+
+TEST_F(MainFormTest, LinesPostedBeforeTheExitReachThePaneAndTheFile) {
+  TMainForm& form = Create();
+  TIdTCPConnection connection;
+  TMemoryStream block{Compress(AsciiSpeech("Bob", "noch unterwegs")), 0};
+  form.IdLogEvent1Send(form.IdLogEvent1, connection, block);  // as a relay worker does
+  ASSERT_EQ(dispatcher_.Pending(), 1u);
+
+  form.TrayMenuBeendenClick();
+  ASSERT_EQ(form.LogTalking.LineCount(), 3);
+  EXPECT_TRUE(EndsWith(form.LogTalking.Line(1).text, "[Bob] noch unterwegs"));
+  EXPECT_EQ(LogFiles().size(), 1u);
 }
 
 TEST_F(MainFormTest, ExitWithNothingLoggedWritesOnlySettings) {
