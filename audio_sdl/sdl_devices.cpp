@@ -49,10 +49,11 @@ SoundDevice::SoundDevice(std::shared_ptr<AudioSession> session,
       decoding_(std::move(decoding)),
       length_(decoding_->ClaimedLength()),
       self_(std::make_shared<SoundDevice*>(this)) {
-  channel_ = session_->AcquireChannel(this);
   decoding_->Start(session_->Notices(), [self = std::weak_ptr<SoundDevice*>(self_)] {
     if (auto device = self.lock()) (*device)->Loaded();
   });
+  // Last: should it throw, the members stop the decoding and nothing else needs undoing.
+  channel_ = session_->AcquireChannel(this);
 }
 
 SoundDevice::~SoundDevice() {

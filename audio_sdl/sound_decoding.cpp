@@ -1,5 +1,7 @@
 #include "audio_sdl/sound_decoding.h"
 
+#include <SDL_thread.h>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -75,6 +77,9 @@ void SoundDecoding::Decode(Dispatcher& dispatcher, const std::function<void()>& 
     room = Collect();
   }
   if (room && !cancelled_ && SDL_AudioStreamFlush(converter_) == 0) Collect();
+  // An error SDL noted on this thread is kept in storage of the thread's own, which SDL
+  // frees only for threads it started.
+  SDL_TLSCleanup();
   if (!cancelled_) dispatcher.Post(ready);
 }
 
@@ -82,6 +87,7 @@ bool SoundDecoding::Collect() {
   const std::size_t available = static_cast<std::size_t>(SDL_AudioStreamAvailable(converter_));
   const std::size_t have = samples_.size();
   const std::size_t take = std::min<std::size_t>(available, max_bytes_ - have);
+  if (take == 0) return take == available;
   if (have + take > samples_.capacity()) {
     // Past what the header claimed: grow, but never beyond the bound.
     samples_.reserve(

@@ -23,10 +23,10 @@
 //
 // SDL_mixer's own loader is no use here: it decodes every compressed format while holding
 // the audio device's lock, which would stop all playback and every mixer call of the main
-// thread for as long as it takes. libsndfile reads WAV (every codec), AIFF, VOC, FLAC, Ogg
-// Vorbis, Opus and MP3.
+// thread for as long as it takes. libsndfile reads WAV (PCM, float, ADPCM, u-law), AIFF,
+// VOC, FLAC, Ogg Vorbis, Opus and MP3.
 //
-// Threads: construction, Start, Samples and destruction on the main thread.
+// Threads: construction, Start, TakeSamples and destruction on the main thread.
 namespace velmor::audio {
 
 // What the mixer plays, and so what sounds are decoded to.

@@ -61,9 +61,9 @@ class MediaSystem {
   // Opens the file named as the game server wrote it: Windows-1252, relative to the working
   // directory, found as platform/windows_path.h says; the way it is played follows from the
   // file's type. Throws velmor::Exception when it cannot be opened: missing, not a regular
-  // file, of no supported type, or decoding to too much to hold as a sound. Opening reads
-  // no more than the file's header: a sound is decoded after Open has returned, and Play
-  // before that starts it once it is ready.
+  // file, of no supported type, or decoding to too much to hold as a sound. Opening a sound
+  // reads no more than its header: it is decoded after Open has returned, and Play before
+  // that starts it once it is ready.
   virtual std::unique_ptr<MediaDevice> Open(const std::string& file_name, MediaKind kind) = 0;
 };
 
