@@ -22,6 +22,19 @@ std::uint32_t BindAddress(const std::string& ip) {
       ip, [](const std::string&) -> std::uint32_t { throw EIdSocketError(kWsaAddressNotAvail); });
 }
 
+// Runs a bind or listen step; a port that is taken gets the message the user can act on.
+template <typename Step>
+void ReportAddressInUse(Step step) {
+  try {
+    step();
+  } catch (const EIdSocketError& error) {
+    if (error.LastError() == kWsaAddressInUse) {
+      throw Exception("Could not bind socket. Address and port are already in use.");
+    }
+    throw;
+  }
+}
+
 }  // namespace
 
 TIdTCPServer::TIdTCPServer() {
@@ -82,18 +95,14 @@ void TIdTCPServer::Activate() {
       } else {
         binding->Listener.SetReuseAddress(ReuseSocket == TIdReuseSocket::rsTrue);
       }
-      try {
+      ReportAddressInUse([&] {
         binding->Listener.Bind(BindAddress(binding->IP), static_cast<std::uint16_t>(binding->Port));
-      } catch (const EIdSocketError& error) {
-        if (error.LastError() == kWsaAddressInUse) {
-          throw Exception("Could not bind socket. Address and port are already in use.");
-        }
-        throw;
-      }
+      });
     }
     WorkerFactory factory = MakeWorkerFactory();
     for (auto& binding : bindings_) {
-      binding->Listener.Listen(ListenQueue);
+      // With address reuse on, a port that another socket holds may be refused only here.
+      ReportAddressInUse([&] { binding->Listener.Listen(ListenQueue); });
       listeners_.push_back(
           std::make_unique<TIdListenerThread>(binding->Listener, state, factory, MaxConnections));
       try {

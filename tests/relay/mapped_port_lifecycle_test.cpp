@@ -52,23 +52,34 @@ TEST_F(RelayLifecycleTest, NewEndpointTakesTheDefaultPortAndAnyAddress) {
 }
 
 TEST_F(RelayLifecycleTest, PortInUseFailsWithBindMessageAndLeavesNothingOpen) {
-  Socket blocker = Socket::Open();
-  blocker.Bind(0, 0);
-  blocker.Listen(1);
-  const std::uint16_t free_port = UnusedPort();
-  const int descriptors = OpenDescriptors();
+  // Another program's listener refuses the bind. Two endpoints on one port both bind, with
+  // address reuse on and nothing listening yet, and the second is refused at its listen.
+  for (bool taken_by_own_endpoint : {false, true}) {
+    Socket blocker = Socket::Open();
+    blocker.Bind(0, 0);
+    const std::uint16_t port = blocker.LocalPort();
+    if (taken_by_own_endpoint) {
+      blocker.Close();
+    } else {
+      blocker.Listen(1);
+    }
+    const std::uint16_t free_port = UnusedPort();
+    const int descriptors = OpenDescriptors();
 
-  TIdMappedPortTCP relay;
-  relay.DefaultPort = free_port;
-  relay.AddBinding();
-  relay.DefaultPort = blocker.LocalPort();
-  relay.AddBinding();
-  EXPECT_EQ(MessageOf([&] { relay.SetActive(true); }),
-            "Could not bind socket. Address and port are already in use.");
+    TIdMappedPortTCP relay;
+    relay.DefaultPort = free_port;
+    relay.AddBinding();
+    relay.DefaultPort = port;
+    relay.AddBinding();
+    if (taken_by_own_endpoint) relay.AddBinding();
+    EXPECT_EQ(MessageOf([&] { relay.SetActive(true); }),
+              "Could not bind socket. Address and port are already in use.")
+        << "taken by own endpoint: " << taken_by_own_endpoint;
 
-  EXPECT_FALSE(relay.Active());
-  EXPECT_EQ(OpenDescriptors(), descriptors);
-  EXPECT_TRUE(Refused(free_port)) << "the endpoint bound before the failure still listens";
+    EXPECT_FALSE(relay.Active());
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_TRUE(Refused(free_port)) << "the endpoint bound before the failure still listens";
+  }
 }
 
 TEST_F(RelayLifecycleTest, OtherBindFailureIsASocketError) {
