@@ -75,12 +75,17 @@ void TRelayControl::StartButtonClick() {
   relay.Intercept = &host_.Tap();
   relay.AddBinding();
   relay.SetActive(true);
-  host_.SetTapActive(true, client_port);
+  // Port 0 lets the system pick one; the game client has to be told the port picked.
+  const std::int32_t listening_port = relay.BoundPort(0);
+  advertised_port_ =
+      client_port == 0 ? std::to_string(listening_port) : controls_.UOClientPort.Text();
+  host_.SetTapActive(true, listening_port);
 
   SetFieldsLook(true);
   controls_.StartButton.SetVisible(false);
   controls_.StopButton.SetVisible(true);
-  controls_.UOClientStatus.SetCaption("Serving 127.0.0.1," + controls_.UOClientPort.Text());
+  controls_.UOClientLoginServer.SetText(LoginServerLine(advertised_port_));
+  controls_.UOClientStatus.SetCaption("Serving 127.0.0.1," + advertised_port_);
   controls_.UOClientStatus.SetFontColor(clGreen);
   controls_.UOServerStatus.SetCaption("Listening to " + server_host + "," +
                                       controls_.UOServerPort.Text());
@@ -97,7 +102,9 @@ void TRelayControl::StopButtonClick() {
     host_.SetTapActive(false, 0);
     relay_server_.reset();
   }
+  advertised_port_.clear();
   SetFieldsLook(false);
+  controls_.UOClientLoginServer.SetText(LoginServerLine(controls_.UOClientPort.Text()));
   controls_.StartButton.SetVisible(true);
   controls_.StopButton.SetVisible(false);
   controls_.UOClientStatus.SetCaption("offline");
@@ -108,6 +115,10 @@ void TRelayControl::StopButtonClick() {
   controls_.TrayMenuStop.SetEnabled(false);
   host_.FocusControl(controls_.StartButton);
   host_.TrayRelayStopped();
+}
+
+std::string TRelayControl::AdvertisedClientPort() const {
+  return advertised_port_.empty() ? controls_.UOClientPort.Text() : advertised_port_;
 }
 
 void TRelayControl::SetFieldsLook(bool running) {

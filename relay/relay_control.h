@@ -59,6 +59,9 @@ class TRelayControl {
   void StopButtonClick();
 
   bool Running() const { return controls_.TrayMenuStop.Enabled(); }
+  // The client port the status and login lines name: the typed text, or while a relay
+  // listens on a port the system picked (port 0 typed), that port.
+  std::string AdvertisedClientPort() const;
   // The current relay: empty before the first Start and after a successful Stop.
   TIdMappedPortTCP* RelayServer() const { return relay_server_.get(); }
   // Destroys a relay that is still alive, without Stop's changes to the window: the end of
@@ -73,6 +76,7 @@ class TRelayControl {
   Dialogs& dialogs_;
   RelayControlHost& host_;
   std::unique_ptr<TIdMappedPortTCP> relay_server_;
+  std::string advertised_port_;  // set by a successful Start, cleared by Stop
 };
 
 }  // namespace velmor

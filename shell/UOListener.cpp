@@ -164,7 +164,7 @@ void TMainForm::FormCreate() {
   } else {
     StopButtonClick();
   }
-  UOClientLoginServer.SetText(LoginServerLine(UOClientPort.Text()));
+  UOClientLoginServer.SetText(LoginServerLine(relay_control_.AdvertisedClientPort()));
   LogTalking.WriteStartLine();
 }
 

@@ -4,6 +4,7 @@
 // byte while its speech reaches the log in order.
 #include <random>
 
+#include "relay/mapped_port.h"
 #include "tests/shell/main_form_fixture.h"
 #include "tests/support/huffman_encoder.h"
 #include "tests/support/loopback.h"
@@ -46,12 +47,13 @@ class LoginAndGameTest : public MainFormTest {};
 
 TEST_F(LoginAndGameTest, LoginIsRewrittenAndTheGameStreamPassesUnchanged) {
   Socket server = ListenLoopback();
-  const int client_port = ListenLoopback().LocalPort();  // free a moment ago
   TMainForm& form = Create();
-  form.UOClientPort.SetText(std::to_string(client_port));
+  // The system picks the client port; the redirect must name the port it picked.
+  form.UOClientPort.SetText("0");
   form.UOServerPort.SetText(std::to_string(server.LocalPort()));
   form.StartButton.Click();
   ASSERT_TRUE(form.Running()) << (dialogs_.boxes.empty() ? "" : dialogs_.boxes[0].text);
+  const int client_port = form.RelayServer()->BoundPort(0);
 
   // Login stage: plain server list, then a redirect to somewhere else.
   {

@@ -55,7 +55,11 @@ TEST_F(RelayControlTest, StartAndStopSwitchTheWholeLook) {
   }
   EXPECT_FALSE(form.StartButton.Visible());
   EXPECT_TRUE(form.StopButton.Visible());
-  EXPECT_EQ(form.UOClientStatus.Caption(), "Serving 127.0.0.1,0");
+  // Client port 0: the status and login lines name the port the system picked.
+  const std::string port = std::to_string(form.RelayServer()->BoundPort(0));
+  EXPECT_NE(port, "0");
+  EXPECT_EQ(form.UOClientStatus.Caption(), "Serving 127.0.0.1," + port);
+  EXPECT_EQ(form.UOClientLoginServer.Text(), "LoginServer=127.0.0.1," + port);
   EXPECT_EQ(form.UOServerStatus.Caption(), "Listening to 127.0.0.1,1");
   EXPECT_EQ(form.UOClientStatus.FontColor(), clGreen);
   EXPECT_EQ(form.UOServerStatus.FontColor(), clGreen);
@@ -74,12 +78,21 @@ TEST_F(RelayControlTest, StartAndStopSwitchTheWholeLook) {
   EXPECT_TRUE(form.StartButton.Visible());
   EXPECT_FALSE(form.StopButton.Visible());
   EXPECT_EQ(form.UOClientStatus.Caption(), "offline");
+  EXPECT_EQ(form.UOClientLoginServer.Text(), "LoginServer=127.0.0.1,0");
   EXPECT_EQ(form.UOServerStatus.FontColor(), clRed);
   EXPECT_TRUE(form.TrayMenuStart.Enabled());
   EXPECT_FALSE(form.TrayMenuStop.Enabled());
   EXPECT_EQ(form.ActiveControl(), &form.StartButton);
   EXPECT_EQ(tray_.tip, "Velmor");
   EXPECT_EQ(TrayFrame(), 16);
+}
+
+TEST_F(RelayControlTest, LaunchOnClientPortZeroShowsThePortPicked) {
+  WriteSettings("0\r\n127.0.0.1\r\n1\r\nStart\r\nShow\r\nAnim\r\n");
+  TMainForm& form = Create();
+  ASSERT_NE(form.RelayServer(), nullptr);
+  EXPECT_EQ(form.UOClientLoginServer.Text(),
+            "LoginServer=127.0.0.1," + std::to_string(form.RelayServer()->BoundPort(0)));
 }
 
 TEST_F(RelayControlTest, NonNumericPortIsReportedAndNothingStarts) {
