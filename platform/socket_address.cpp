@@ -56,35 +56,104 @@ std::uint32_t LookupHostName(const std::string& host) {
 
 namespace {
 
-bool IsLocalInterfaceAddress(std::uint32_t address) {
+template <typename Match>
+bool AnyInterfaceAddress(int family, Match match) {
   ifaddrs* list = nullptr;
   if (::getifaddrs(&list) != 0) return false;
   bool found = false;
   for (ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
-    if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET) {
-      auto* in = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-      found = ntohl(in->sin_addr.s_addr) == address;
+    if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == family) {
+      found = match(entry->ifa_addr);
     }
   }
   ::freeifaddrs(list);
   return found;
 }
 
-bool IsOwnHostName(const std::string& host) {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return false;
-  return name[0] != '\0' && EqualsIgnoringCase(name, host);
+// One part of a numeric IPv4 address from text[i]: decimal, octal after a leading 0, hex
+// after 0x. nullopt without a digit, with a digit foreign to the base, or above 32 bits.
+std::optional<std::uint64_t> ParseAddressPart(std::string_view text, std::size_t& i) {
+  auto digit_at = [&text](std::size_t at, int base) -> int {
+    if (at >= text.size()) return -1;
+    const char c = text[at];
+    int value = -1;
+    if (c >= '0' && c <= '9') value = c - '0';
+    if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    return value < base ? value : -1;
+  };
+  if (digit_at(i, 10) < 0) return std::nullopt;
+  int base = 10;
+  if (text[i] == '0') {
+    base = 8;
+    if (i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+      base = 16;
+      i += 2;
+      if (digit_at(i, 16) < 0) return std::nullopt;
+    }
+  }
+  std::uint64_t value = 0;
+  for (int digit; (digit = digit_at(i, base)) >= 0; ++i) {
+    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+  }
+  // An 8 or 9 in an octal part ends the number where the system refuses it.
+  if (base == 8 && digit_at(i, 10) >= 0) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint32_t> ParseIPv4Numbers(std::string_view text) {
+  std::uint64_t parts[4] = {};
+  int count = 0;
+  std::size_t i = 0;
+  for (;;) {
+    std::optional<std::uint64_t> part = ParseAddressPart(text, i);
+    if (!part) return std::nullopt;
+    parts[count++] = *part;
+    if (i == text.size()) break;
+    if (text[i] != '.' || count == 4 || *part > 0xFF) return std::nullopt;
+    ++i;
+  }
+  // The last part fills the bytes the others left.
+  const int last_bits = 8 * (5 - count);
+  if (last_bits < 32 && parts[count - 1] >> last_bits != 0) return std::nullopt;
+  std::uint64_t address = parts[count - 1];
+  for (int k = 0; k < count - 1; ++k) address |= parts[k] << (24 - 8 * k);
+  return static_cast<std::uint32_t>(address);
 }
 
 }  // namespace
 
-bool NamesThisMachine(const std::string& host) {
-  if (EqualsIgnoringCase(host, "localhost")) return true;
-  if (std::optional<std::uint32_t> address = ParseDottedQuad(host)) {
-    if ((*address >> 24) == 127 || *address == 0) return true;
-    return IsLocalInterfaceAddress(*address);
-  }
-  return !host.empty() && IsOwnHostName(host);
+std::optional<std::uint32_t> ParseNumericAddress(std::string_view text) {
+  if (std::optional<std::uint32_t> address = ParseIPv4Numbers(text)) return address;
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, std::string(text).c_str(), &v6) != 1) return std::nullopt;
+  if (!IN6_IS_ADDR_V4MAPPED(&v6)) return std::nullopt;
+  const std::uint8_t* bytes = v6.s6_addr;
+  return std::uint32_t{bytes[12]} << 24 | std::uint32_t{bytes[13]} << 16 |
+         std::uint32_t{bytes[14]} << 8 | bytes[15];
+}
+
+bool IsThisMachineAddress(std::uint32_t address) {
+  if ((address >> 24) == 127 || address == 0) return true;
+  return AnyInterfaceAddress(AF_INET, [address](const sockaddr* entry) {
+    return ntohl(reinterpret_cast<const sockaddr_in*>(entry)->sin_addr.s_addr) == address;
+  });
+}
+
+bool IsThisMachineIPv6Text(const std::string& text) {
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, text.c_str(), &v6) != 1) return false;
+  if (IN6_IS_ADDR_LOOPBACK(&v6) || IN6_IS_ADDR_UNSPECIFIED(&v6)) return true;
+  return AnyInterfaceAddress(AF_INET6, [&v6](const sockaddr* entry) {
+    return IN6_ARE_ADDR_EQUAL(&reinterpret_cast<const sockaddr_in6*>(entry)->sin6_addr, &v6);
+  });
+}
+
+bool IsOwnHostName(const std::string& host) {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return false;
+  return name[0] != '\0' && EqualsIgnoringCase(name, host);
 }
 
 }  // namespace velmor

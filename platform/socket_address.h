@@ -17,9 +17,21 @@ std::optional<std::uint32_t> ParseDottedQuad(std::string_view text);
 // found." and its neighbours) when there is none.
 std::uint32_t LookupHostName(const std::string& host);
 
-// True when `host` names this machine: "localhost" in any letter case, any 127.x.x.x
-// address, 0.0.0.0, an IPv4 address of a local interface, or the machine's own host name
-// (letter case ignored). Never asks a name server, so the main thread may call it.
-bool NamesThisMachine(const std::string& host);
+// The numeric spellings the system's resolver turns into an IPv4 address without asking
+// anyone: one to four dot-separated numbers, each decimal, octal (leading 0) or hex (0x),
+// the last one filling the remaining bytes ("127.1", "0x7f.1", "2130706433", "0"), and an
+// IPv4-mapped IPv6 address ("::ffff:127.0.0.1"). nullopt for anything else.
+std::optional<std::uint32_t> ParseNumericAddress(std::string_view text);
+
+// True for an IPv4 address (host byte order) that reaches this machine: 127.x.x.x, 0.0.0.0
+// and the addresses of its interfaces.
+bool IsThisMachineAddress(std::uint32_t address);
+
+// True for an IPv6 address text that names this machine: "::1", "::" or an address of one
+// of its interfaces.
+bool IsThisMachineIPv6Text(const std::string& text);
+
+// True when `host` is this machine's own host name, letter case ignored. Asks no name server.
+bool IsOwnHostName(const std::string& host);
 
 }  // namespace velmor

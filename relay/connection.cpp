@@ -168,9 +168,12 @@ void TIdTCPServerConnection::InterceptDisconnect() {
 }
 
 void TIdTCPClient::Connect(const HostLookup& lookup) {
+  ConnectTo(ResolveHost(Host, lookup));
+}
+
+void TIdTCPClient::ConnectTo(std::uint32_t address) {
   Socket socket = Socket::Open();
   socket.Bind(0, 0);
-  std::uint32_t address = ResolveHost(Host, lookup);
   // Ports are taken as typed; the socket layer uses their low 16 bits.
   socket.Connect(address, static_cast<std::uint16_t>(Port));
   AttachSocket(std::move(socket));

@@ -110,10 +110,13 @@ class TIdTCPClient : public TIdTCPConnection {
   const std::string Host;
   const std::int32_t Port;
 
-  // Opens a socket on any local address and port, resolves Host (ResolveHost rules) and
-  // connects, blocking, with no limit of its own (the system's connect timeout applies).
-  // Raises EIdSocketError on any failure; the connection then stays closed.
+  // Resolves Host (ResolveHost rules) and connects to it (ConnectTo).
   void Connect(const HostLookup& lookup = {});
+
+  // Opens a socket on any local address and port and connects to `address` (host byte
+  // order) and Port, blocking, with no limit of its own (the system's connect timeout
+  // applies). Raises EIdSocketError on any failure; the connection then stays closed.
+  void ConnectTo(std::uint32_t address);
 };
 
 }  // namespace velmor

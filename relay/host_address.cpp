@@ -1,7 +1,5 @@
 #include "relay/host_address.h"
 
-#include <optional>
-
 #include "platform/socket_address.h"
 
 namespace velmor {
@@ -23,10 +21,23 @@ bool IsLocalhostName(const std::string& host) {
 
 }  // namespace
 
-std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup) {
+std::optional<std::uint32_t> ResolveWithoutLookup(const std::string& host) {
   if (IsLocalhostName(host)) return kLoopback;
-  if (std::optional<std::uint32_t> address = ParseDottedQuad(host)) return *address;
+  // Before the system's spellings: "010.0.0.1" is ten, not eight, as the relay always took it.
+  if (std::optional<std::uint32_t> address = ParseDottedQuad(host)) return address;
+  return ParseNumericAddress(host);
+}
+
+std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup) {
+  if (std::optional<std::uint32_t> address = ResolveWithoutLookup(host)) return *address;
   return lookup ? lookup(host) : LookupHostName(host);
+}
+
+bool NamesThisMachine(const std::string& host) {
+  if (std::optional<std::uint32_t> address = ResolveWithoutLookup(host)) {
+    return IsThisMachineAddress(*address);
+  }
+  return IsThisMachineIPv6Text(host) || (!host.empty() && IsOwnHostName(host));
 }
 
 }  // namespace velmor

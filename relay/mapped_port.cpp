@@ -4,7 +4,28 @@
 #include <exception>
 #include <optional>
 
+#include "platform/socket_address.h"
+#include "relay/host_address.h"
+
 namespace velmor {
+
+namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001;
+
+// True when a connection to `address`:`port` would arrive at one of the relay's listeners.
+bool IsOwnListener(const ServerState& state, std::uint32_t address, std::uint16_t port) {
+  for (const ServerState::Endpoint& endpoint : state.listening) {
+    if (endpoint.port != port) continue;
+    if (endpoint.address == 0 ? IsThisMachineAddress(address)
+                              : endpoint.address == (address == 0 ? kLoopback : address)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
 
 WorkerFactory TIdMappedPortTCP::MakeWorkerFactory() {
   return [host = MappedHost, port = MappedPort, greeting = Greeting](
@@ -37,8 +58,13 @@ void TIdMappedPortThread::BeforeRun() {
 
 void TIdMappedPortThread::ConnectToServer() {
   try {
+    const std::uint32_t address = ResolveHost(host_);
+    if (IsOwnListener(State(), address, static_cast<std::uint16_t>(port_))) {
+      Connection().Close();
+      return;
+    }
     auto client = std::make_unique<TIdTCPClient>(host_, port_);
-    client->Connect();
+    client->ConnectTo(address);
     std::lock_guard lock(wake_mutex_);
     outbound_ = std::move(client);
     // A stop that came during the connect attempt found nothing to shut down here.

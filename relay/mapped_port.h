@@ -42,6 +42,10 @@ class TIdMappedPortTCP : public TIdTCPServer {
 //   - any other error (the tap's included) ends the worker at once.
 // End: close the server connection, then the client connection (the tap's Disconnect).
 //
+// Set-up refuses to connect to the relay's own listener (a local address and a listening
+// port): that connection would make another, and so on without end. The client is closed
+// as when the server cannot be reached.
+//
 // Deactivation stops a worker from outside: it shuts its client socket down (and the
 // server socket, once connected), which wakes the wait or a blocked send. A connect
 // attempt under way is not cut short.

@@ -1,7 +1,7 @@
 #include "relay/relay_control.h"
 
 #include "platform/exception.h"
-#include "platform/socket_address.h"
+#include "relay/host_address.h"
 #include "relay/mapped_port.h"
 #include "relay/str_to_int.h"
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "relay/intercept_link.h"
 
@@ -24,6 +26,14 @@ struct ServerState {
 
   // The relay's tap as it was at activation.
   const std::shared_ptr<InterceptLink> intercept;
+
+  // Where the listeners listen (address 0: every local address), filled before the first
+  // listener starts and not changed afterwards.
+  struct Endpoint {
+    std::uint32_t address;
+    std::uint16_t port;
+  };
+  std::vector<Endpoint> listening;
 };
 
 }  // namespace velmor

@@ -95,9 +95,10 @@ void TIdTCPServer::Activate() {
       } else {
         binding->Listener.SetReuseAddress(ReuseSocket == TIdReuseSocket::rsTrue);
       }
-      ReportAddressInUse([&] {
-        binding->Listener.Bind(BindAddress(binding->IP), static_cast<std::uint16_t>(binding->Port));
-      });
+      const std::uint32_t address = BindAddress(binding->IP);
+      ReportAddressInUse(
+          [&] { binding->Listener.Bind(address, static_cast<std::uint16_t>(binding->Port)); });
+      state->listening.push_back({address, binding->Listener.LocalPort()});
     }
     WorkerFactory factory = MakeWorkerFactory();
     for (auto& binding : bindings_) {

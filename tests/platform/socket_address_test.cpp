@@ -3,11 +3,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace velmor {
 namespace {
@@ -27,45 +29,46 @@ TEST(ParseDottedQuadTest, AnythingElseIsNoAddress) {
   }
 }
 
-TEST(NamesThisMachineTest, LocalhostAndLoopbackAndAny) {
-  for (const char* host : {"localhost", "LOCALHOST", "LocalHost", "127.0.0.1", "127.1.2.3",
-                           "127.255.255.255", "0.0.0.0"}) {
-    EXPECT_TRUE(NamesThisMachine(host)) << host;
+// What the system's resolver makes of a text without asking anyone, or nullopt.
+std::optional<std::uint32_t> SystemReading(const std::string& text) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) return std::nullopt;
+  const std::uint32_t address =
+      ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+  freeaddrinfo(found);
+  return address;
+}
+
+TEST(ParseNumericAddressTest, ReadsEveryNumericSpellingAsTheSystemResolverDoes) {
+  for (const char* text :
+       {"127.1", "127.0.1", "0x7f.1", "0X7F.0x1", "2130706433", "017700000001", "0", "00", "0x0",
+        "127.2.3.4", "00000127.0.0.1", "0x00000000007f.1", "1.0xffffff", "1.16777215", "1.2.65535",
+        "4294967295", "0xffffffff", "::ffff:127.0.0.1", "::FFFF:7F00:0001", "0:0:0:0:0:ffff:7f00:1",
+        // and what it refuses
+        "", "08", "0x", "0x.1", "0x1g", "1.16777216", "1.2.65536", "256.1", "4294967296",
+        "0x100000000", "1.2.3.4.", "1.2.3.4.5", "1.", ".1", "1..2", " 1.2.3.4", "1.2.3.4 ", "+1",
+        "-1", "1e3", "::1", "::", "::127.0.0.1", "::ffff:0:7f00:1", "::ffff:1.2.3.4%lo",
+        "localhost"}) {
+    EXPECT_EQ(ParseNumericAddress(text), SystemReading(text)) << '"' << text << '"';
   }
 }
 
-TEST(NamesThisMachineTest, OtherHostsAreNot) {
-  for (const char* host : {"", "192.0.2.1", "128.0.0.1", "1.2.3.256", "localhost.example",
-                           "no-such-host.invalid", "127.0.0"}) {
-    EXPECT_FALSE(NamesThisMachine(host)) << host;
-  }
-}
-
-TEST(NamesThisMachineTest, OwnHostNameInAnyCase) {
-  char name[256] = {};
-  ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
-  std::string host = name;
-  ASSERT_FALSE(host.empty());
-  EXPECT_TRUE(NamesThisMachine(host));
-  std::transform(host.begin(), host.end(), host.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  EXPECT_TRUE(NamesThisMachine(host));
-}
-
-TEST(NamesThisMachineTest, AddressOfALocalInterface) {
+TEST(IsThisMachineAddressTest, LoopbackAnyAndInterfacesButNothingElse) {
+  std::vector<std::uint32_t> local = {0x7F000001, 0x7F020304, 0x7FFFFFFF, 0};
+  std::vector<std::uint32_t> remote = {0xC0000201, 0x80000001, 0x7E000001};
   ifaddrs* list = nullptr;
   ASSERT_EQ(getifaddrs(&list), 0);
-  std::string address;
   for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
     if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr, text,
-              sizeof text);
-    if (std::string(text).rfind("127.", 0) != 0) address = text;
+    local.push_back(ntohl(reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr));
   }
   freeifaddrs(list);
-  if (address.empty()) GTEST_SKIP() << "no interface besides loopback";
-  EXPECT_TRUE(NamesThisMachine(address));
+  for (std::uint32_t address : local) EXPECT_TRUE(IsThisMachineAddress(address)) << address;
+  for (std::uint32_t address : remote) EXPECT_FALSE(IsThisMachineAddress(address)) << address;
 }
 
 }  // namespace

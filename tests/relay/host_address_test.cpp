@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -33,12 +35,37 @@ TEST_F(ResolveHostTest, DottedQuadIsTakenAsItStands) {
   EXPECT_TRUE(looked_up.empty());
 }
 
+TEST_F(ResolveHostTest, OtherNumericSpellingsGiveWhatTheSystemWouldWithoutLookup) {
+  EXPECT_EQ(Resolve("010.0.0.1"), 0x0A000001u);  // four decimal numbers, as ever
+  EXPECT_EQ(Resolve("010.1"), 0x08000001u);      // the system's reading: octal
+  EXPECT_EQ(Resolve("127.1"), 0x7F000001u);
+  EXPECT_EQ(Resolve("::ffff:10.0.0.2"), 0x0A000002u);
+  EXPECT_TRUE(looked_up.empty());
+}
+
 TEST_F(ResolveHostTest, AnythingElseIsLookedUp) {
-  for (const char* host : {"1.2.3.256", "1.2.3", "1.2.3.4.5", "localhost.", "game.example"}) {
+  for (const char* host : {"1.2.3.256", "1.2.3.4.5", "localhost.", "game.example", "::1"}) {
     Resolve(host);
   }
-  EXPECT_EQ(looked_up, (std::vector<std::string>{"1.2.3.256", "1.2.3", "1.2.3.4.5", "localhost.",
-                                                 "game.example"}));
+  EXPECT_EQ(looked_up, (std::vector<std::string>{"1.2.3.256", "1.2.3.4.5", "localhost.",
+                                                 "game.example", "::1"}));
+}
+
+TEST(NamesThisMachineTest, EverySpellingThatReachesThisMachine) {
+  char name[256] = {};
+  ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+  std::string upper_name = name;
+  for (char& c : upper_name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const std::string& host :
+       std::vector<std::string>{"localhost", "LocalHost", "127.0.0.1", "127.1", "127.0.1",
+                                "127.0.0", "0x7f.1", "2130706433", "0", "0.0.0.0", "127.2.3.4",
+                                "::1", "::", "::ffff:127.0.0.1", name, upper_name}) {
+    EXPECT_TRUE(NamesThisMachine(host)) << host;
+  }
+  for (const char* host : {"", "192.0.2.1", "128.0.0.1", "0x80.1", "1.2.3.256", "::ffff:192.0.2.1",
+                           "2001:db8::1", "[::1]", "localhost.example", "no-such-host.invalid"}) {
+    EXPECT_FALSE(NamesThisMachine(host)) << host;
+  }
 }
 
 TEST(ResolveHostSystemTest, NumberAbove255FailsAsUnknownHost) {

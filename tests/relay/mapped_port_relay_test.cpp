@@ -241,6 +241,25 @@ TEST_F(RelayDataTest, NumberAbove255IsNoAddressSoTheLookupFailsAndClientIsClosed
   EXPECT_TRUE(WorkersGone());
 }
 
+TEST_F(RelayDataTest, RelayToItsOwnListenerClosesTheClientWithoutConnectingAnywhere) {
+  // However this machine is spelled, one client costs one accepted connection, not a chain
+  // of connections to itself.
+  int clients = 0;
+  for (const char* host : {"127.0.0.1", "127.1", "0", "LocalHost"}) {
+    const std::uint16_t port = UnusedPort();
+    relay_ = std::make_unique<TIdMappedPortTCP>();
+    relay_->MappedHost = host;
+    relay_->MappedPort = port;
+    relay_->DefaultPort = port;
+    relay_->Intercept = &tap_;
+    relay_->SetActive(true);
+    Socket client = ConnectTo(port);
+    EXPECT_TRUE(SeesClose(client)) << host;
+    EXPECT_TRUE(WorkersGone()) << host;
+    EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), ++clients) << host;
+  }
+}
+
 TEST_F(RelayDataTest, AcceptsOnOtherLocalAddresses) {
   StartRelay();
   Socket client = ConnectTo(RelayPort(), 0x7F000002);  // 127.0.0.2

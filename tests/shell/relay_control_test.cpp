@@ -124,7 +124,8 @@ TEST_F(RelayControlTest, RelayToItsOwnListenerIsRefusedFromEveryPath) {
   TMainForm& form = CreateStopped();
   form.UOServerPort.SetText("0x1388");  // 5000, written differently
   form.UOClientPort.SetText("5000");
-  for (const char* host : {"127.0.0.1", "LocalHost", "127.1.2.3"}) {
+  for (const char* host : {"127.0.0.1", "LocalHost", "127.1.2.3", "127.1", "0x7f.1", "2130706433",
+                           "0", "::1", "::ffff:127.0.0.1"}) {
     dialogs_.boxes.clear();
     form.UOServerIP.SetText(host);
     form.TrayMenuStart.Click();
