@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
   view.reset();
   form_for_tray = nullptr;
   form.reset();
-  // A worker still stuck in a connect attempt may hold the exit for a while; everything is
-  // saved by now, so the wait is bounded.
+  // Workers end with the relay; only one whose tap call hangs could still be running.
+  // Everything is saved by now, so the wait for it is bounded.
   WaitForRelayThreads(std::chrono::seconds(10));
   return 0;
 }

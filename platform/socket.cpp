@@ -1,6 +1,7 @@
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/sockios.h>
+#include <sys/eventfd.h>
 #endif
 
 #include <array>
@@ -79,21 +81,31 @@ Socket Socket::Accept() const {
   }
 }
 
-void Socket::Connect(std::uint32_t address, std::uint16_t port) {
+void Socket::Connect(std::uint32_t address, std::uint16_t port, int wake) {
   sockaddr_in remote = MakeAddress(address, port);
+  const int flags = ::fcntl(handle_, F_GETFL);
+  // A wake-up can only be watched beside an attempt that goes on in the background.
+  if (wake != kNoHandle && (flags < 0 || ::fcntl(handle_, F_SETFL, flags | O_NONBLOCK) != 0)) {
+    RaiseLastSocketError();
+  }
   if (::connect(handle_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
+    if (wake != kNoHandle) ::fcntl(handle_, F_SETFL, flags);
     return;
   }
-  if (errno != EINTR) RaiseLastSocketError();
-  // An interrupted connect goes on in the background; wait for its outcome.
-  pollfd entry{handle_, POLLOUT, 0};
-  while (::poll(&entry, 1, -1) < 0) {
+  // A socket made non-blocking by its owner reports EINPROGRESS as a failure, as ever.
+  if (errno != EINTR && !(wake != kNoHandle && errno == EINPROGRESS)) RaiseLastSocketError();
+  // The attempt goes on in the background; wait for its outcome (or the wake-up).
+  std::array<pollfd, 2> entries{pollfd{handle_, POLLOUT, 0}, pollfd{wake, POLLIN, 0}};
+  const nfds_t count = wake != kNoHandle ? 2 : 1;
+  while (::poll(entries.data(), count, -1) < 0) {
     if (errno != EINTR) RaiseLastSocketError();
   }
+  if (count == 2 && entries[1].revents != 0) throw EIdSocketError(kWsaInterrupted);
   int error = 0;
   socklen_t length = sizeof error;
   if (::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) RaiseLastSocketError();
   if (error != 0) throw EIdSocketError(WsaErrorFromErrno(error));
+  if (wake != kNoHandle && ::fcntl(handle_, F_SETFL, flags) != 0) RaiseLastSocketError();
 }
 
 std::size_t Socket::Receive(std::uint8_t* buffer, std::size_t size) {
@@ -143,6 +155,37 @@ std::uint16_t Socket::LocalPort() const {
     RaiseLastSocketError();
   }
   return ntohs(local.sin_port);
+}
+
+WakeEvent::WakeEvent() {
+#ifdef __linux__
+  read_ = write_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (read_ < 0) RaiseLastSocketError();
+#else
+  int ends[2];
+  if (::pipe(ends) != 0) RaiseLastSocketError();
+  for (int end : ends) {
+    ::fcntl(end, F_SETFD, FD_CLOEXEC);
+    ::fcntl(end, F_SETFL, O_NONBLOCK);
+  }
+  read_ = ends[0];
+  write_ = ends[1];
+#endif
+}
+
+WakeEvent::~WakeEvent() {
+  ::close(read_);
+  if (write_ != read_) ::close(write_);
+}
+
+void WakeEvent::Signal() noexcept {
+  // Never read, so one byte (or count) keeps it readable; a full pipe is readable too.
+#ifdef __linux__
+  const std::uint64_t one = 1;
+#else
+  const std::uint8_t one = 1;
+#endif
+  [[maybe_unused]] ssize_t written = ::write(write_, &one, sizeof one);
 }
 
 int WaitForReadable(std::span<const int> handles, std::span<bool> readable, int timeout_ms) {

@@ -46,8 +46,10 @@ class Socket {
   void Listen(int backlog);
   // Waits for and returns the next connection. Interruptions by signals are retried.
   Socket Accept() const;
-  // Blocks until connected or refused; the system's own connect timeout applies.
-  void Connect(std::uint32_t address, std::uint16_t port);
+  // Blocks until connected or refused; the system's own connect timeout applies. With a
+  // `wake` handle (a WakeEvent's), the attempt also ends as soon as that becomes readable,
+  // raising EIdSocketError 10004 (interrupted); the socket is then of no further use.
+  void Connect(std::uint32_t address, std::uint16_t port, int wake = kNoHandle);
   // One receive of at most `size` bytes; 0 means the peer has closed its side.
   std::size_t Receive(std::uint8_t* buffer, std::size_t size);
   // One send; returns how many bytes the system took (possibly fewer than `size`).
@@ -69,6 +71,26 @@ class Socket {
 
  private:
   int handle_ = kNoHandle;
+};
+
+// A one-way signal that readiness waits can watch beside their sockets: readable from the
+// first Signal() on, for good. Used to wake a thread from waits that closing a socket
+// cannot end (a connect attempt, a name lookup on another thread).
+class WakeEvent {
+ public:
+  // Raises EIdSocketError when the system has no descriptor left.
+  WakeEvent();
+  WakeEvent(const WakeEvent&) = delete;
+  WakeEvent& operator=(const WakeEvent&) = delete;
+  ~WakeEvent();
+
+  // Any thread, any number of times.
+  void Signal() noexcept;
+  int Handle() const { return read_; }
+
+ private:
+  int read_ = Socket::kNoHandle;
+  int write_ = Socket::kNoHandle;
 };
 
 // Waits until at least one of `handles` is readable, or `timeout_ms` has passed (-1: no

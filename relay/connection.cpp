@@ -171,11 +171,12 @@ void TIdTCPClient::Connect(const HostLookup& lookup) {
   ConnectTo(ResolveHost(Host, lookup));
 }
 
-void TIdTCPClient::ConnectTo(std::uint32_t address) {
+void TIdTCPClient::ConnectTo(std::uint32_t address, const WakeEvent* wake) {
   Socket socket = Socket::Open();
   socket.Bind(0, 0);
   // Ports are taken as typed; the socket layer uses their low 16 bits.
-  socket.Connect(address, static_cast<std::uint16_t>(Port));
+  socket.Connect(address, static_cast<std::uint16_t>(Port),
+                 wake != nullptr ? wake->Handle() : Socket::kNoHandle);
   AttachSocket(std::move(socket));
 }
 

@@ -115,8 +115,9 @@ class TIdTCPClient : public TIdTCPConnection {
 
   // Opens a socket on any local address and port and connects to `address` (host byte
   // order) and Port, blocking, with no limit of its own (the system's connect timeout
-  // applies). Raises EIdSocketError on any failure; the connection then stays closed.
-  void ConnectTo(std::uint32_t address);
+  // applies), or until `wake` is signalled. Raises EIdSocketError on any failure (10004
+  // for the wake-up); the connection then stays closed.
+  void ConnectTo(std::uint32_t address, const WakeEvent* wake = nullptr);
 };
 
 }  // namespace velmor

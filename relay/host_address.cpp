@@ -1,6 +1,14 @@
 #include "relay/host_address.h"
 
+#include <array>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "platform/socket_address.h"
+#include "platform/socket_error.h"
 
 namespace velmor {
 
@@ -31,6 +39,45 @@ std::optional<std::uint32_t> ResolveWithoutLookup(const std::string& host) {
 std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup) {
   if (std::optional<std::uint32_t> address = ResolveWithoutLookup(host)) return *address;
   return lookup ? lookup(host) : LookupHostName(host);
+}
+
+std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup,
+                          const WakeEvent& wake) {
+  if (std::optional<std::uint32_t> address = ResolveWithoutLookup(host)) return *address;
+  // Shared with the lookup's thread, which may outlive the caller.
+  struct Answer {
+    WakeEvent ready;
+    std::mutex mutex;
+    std::uint32_t address = 0;
+    std::exception_ptr error;
+  };
+  auto answer = std::make_shared<Answer>();
+  try {
+    std::thread([answer, host, lookup] {
+      std::uint32_t address = 0;
+      std::exception_ptr error;
+      try {
+        address = lookup ? lookup(host) : LookupHostName(host);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      {
+        std::lock_guard lock(answer->mutex);
+        answer->address = address;
+        answer->error = error;
+      }
+      answer->ready.Signal();
+    }).detach();
+  } catch (const std::system_error&) {
+    throw EIdSocketError(kWsaTryAgain);
+  }
+  const std::array<int, 2> handles{answer->ready.Handle(), wake.Handle()};
+  std::array<bool, 2> readable{};
+  WaitForReadable(handles, readable, -1);
+  if (!readable[0]) throw EIdSocketError(kWsaInterrupted);
+  std::lock_guard lock(answer->mutex);
+  if (answer->error) std::rethrow_exception(answer->error);
+  return answer->address;
 }
 
 bool NamesThisMachine(const std::string& host) {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/socket.h"
+
 // How the relay turns its server address text into an IPv4 address.
 namespace velmor {
 
@@ -20,6 +22,12 @@ std::optional<std::uint32_t> ResolveWithoutLookup(const std::string& host);
 // ResolveWithoutLookup, and anything else (also "1.2.3.256") goes to `lookup`, which by
 // default asks the system's resolver. Result in host byte order.
 std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup = {});
+
+// As ResolveHost, but ends early when `wake` is signalled: a name is looked up on a thread
+// of its own while the caller waits for the answer or the wake-up, whichever comes first.
+// The wake-up raises EIdSocketError 10004 (interrupted) and leaves the lookup to finish
+// alone; no lookup can be called off, and the system's resolver may take many seconds.
+std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup, const WakeEvent& wake);
 
 // True when the relay would reach this machine at `host`: every spelling above of a
 // loopback, unspecified or local interface address, "::1" and other IPv6 texts of this

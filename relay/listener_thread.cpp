@@ -1,5 +1,6 @@
 #include "relay/listener_thread.h"
 
+#include <array>
 #include <chrono>
 
 #include "relay/thread_count.h"
@@ -27,14 +28,12 @@ void TIdListenerThread::Stop() noexcept {
 }
 
 void TIdListenerThread::Execute() noexcept {
+  const std::array<int, 2> handles{listener_.Handle(), state_->stopping.Handle()};
   while (!stop_.load()) {
-    bool readable = false;
-    int handle = listener_.Handle();
+    std::array<bool, 2> readable{};
     try {
-      if (WaitForReadable(std::span<const int>(&handle, 1), std::span<bool>(&readable, 1),
-                          kSliceMs) == 0) {
-        continue;
-      }
+      if (WaitForReadable(handles, readable, kSliceMs) == 0) continue;
+      if (readable[1]) return;  // the relay is being switched off
       AcceptOne();
     } catch (const EIdSocketError& error) {
       if (error.LastError() == kWsaInterrupted || error.LastError() == kWsaNotSocket) return;

@@ -10,8 +10,10 @@
 #include "relay/server_state.h"
 
 // The listener of one endpoint: accepts clients in 100 ms slices and starts one worker per
-// client. It uses only the listening handle, the shared state and the worker factory it
-// was given, never the relay object. Created, stopped and destroyed on the relay's thread.
+// client. It ends when told to stop (noticed within a slice), or at once when the relay's
+// stopping event is signalled. It uses only the listening handle, the shared state and the
+// worker factory it was given, never the relay object. Created, stopped and destroyed on
+// the relay's thread.
 namespace velmor {
 
 // Makes the worker for an accepted client connection; runs on the listener thread.

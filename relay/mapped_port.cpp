@@ -28,20 +28,22 @@ bool IsOwnListener(const ServerState& state, std::uint32_t address, std::uint16_
 }  // namespace
 
 WorkerFactory TIdMappedPortTCP::MakeWorkerFactory() {
-  return [host = MappedHost, port = MappedPort, greeting = Greeting](
+  return [host = MappedHost, port = MappedPort, lookup = Lookup, greeting = Greeting](
              std::shared_ptr<ServerState> state,
              std::unique_ptr<TIdTCPServerConnection> connection) -> std::shared_ptr<TIdPeerThread> {
     return std::make_shared<TIdMappedPortThread>(std::move(state), std::move(connection), host,
-                                                 port, greeting);
+                                                 port, lookup, greeting);
   };
 }
 
 TIdMappedPortThread::TIdMappedPortThread(std::shared_ptr<ServerState> state,
                                          std::unique_ptr<TIdTCPServerConnection> connection,
-                                         std::string host, std::int32_t port, std::string greeting)
+                                         std::string host, std::int32_t port, HostLookup lookup,
+                                         std::string greeting)
     : TIdPeerThread(std::move(state), std::move(connection)),
       host_(std::move(host)),
       port_(port),
+      lookup_(std::move(lookup)),
       greeting_(std::move(greeting)) {}
 
 TIdMappedPortThread::~TIdMappedPortThread() = default;
@@ -58,13 +60,13 @@ void TIdMappedPortThread::BeforeRun() {
 
 void TIdMappedPortThread::ConnectToServer() {
   try {
-    const std::uint32_t address = ResolveHost(host_);
+    const std::uint32_t address = ResolveHost(host_, lookup_, State().stopping);
     if (IsOwnListener(State(), address, static_cast<std::uint16_t>(port_))) {
       Connection().Close();
       return;
     }
     auto client = std::make_unique<TIdTCPClient>(host_, port_);
-    client->ConnectTo(address);
+    client->ConnectTo(address, &State().stopping);
     std::lock_guard lock(wake_mutex_);
     outbound_ = std::move(client);
     // A stop that came during the connect attempt found nothing to shut down here.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "relay/host_address.h"
 #include "relay/peer_thread.h"
 #include "relay/tcp_server.h"
 
@@ -23,6 +24,10 @@ class TIdMappedPortTCP : public TIdTCPServer {
   // up on the worker). Read when the relay is switched on.
   std::string MappedHost;
   std::int32_t MappedPort = 0;
+  // How a worker looks a host name up; empty: the system's resolver. Called on a thread
+  // of its own, which a deactivation does not wait for (so it must stay callable until
+  // every call has returned).
+  HostLookup Lookup;
 
  protected:
   WorkerFactory MakeWorkerFactory() override;
@@ -47,13 +52,13 @@ class TIdMappedPortTCP : public TIdTCPServer {
 // as when the server cannot be reached.
 //
 // Deactivation stops a worker from outside: it shuts its client socket down (and the
-// server socket, once connected), which wakes the wait or a blocked send. A connect
-// attempt under way is not cut short.
+// server socket, once connected), which wakes the wait or a blocked send, and its
+// stopping event ends a name lookup or a connect attempt under way.
 class TIdMappedPortThread : public TIdPeerThread {
  public:
   TIdMappedPortThread(std::shared_ptr<ServerState> state,
                       std::unique_ptr<TIdTCPServerConnection> connection, std::string host,
-                      std::int32_t port, std::string greeting);
+                      std::int32_t port, HostLookup lookup, std::string greeting);
   ~TIdMappedPortThread() override;
 
  protected:
@@ -68,6 +73,7 @@ class TIdMappedPortThread : public TIdPeerThread {
 
   const std::string host_;
   const std::int32_t port_;
+  const HostLookup lookup_;
   const std::string greeting_;
   std::unique_ptr<TIdTCPClient> outbound_;  // set once connected; changed under wake_mutex_
   bool previous_cycle_failed_ = false;

@@ -26,7 +26,8 @@ class TIdPeerThread : public std::enable_shared_from_this<TIdPeerThread> {
 
   // Any thread: asks the worker to stop and wakes it from a blocking wait, receive or send
   // by shutting its sockets down. The worker closes its connections itself, on its own
-  // thread. A worker inside a connect attempt notices only when the attempt ends.
+  // thread. A connect attempt or name lookup under way ends on the relay's stopping
+  // event, which deactivation signals first.
   void Stop() noexcept;
 
   bool Stopped() const { return stopped_.load(); }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/socket.h"
 #include "relay/intercept_link.h"
 
 // What a relay shares with its threads. Workers hold it by shared pointer, so it outlives
@@ -26,6 +27,10 @@ struct ServerState {
 
   // The relay's tap as it was at activation.
   const std::shared_ptr<InterceptLink> intercept;
+
+  // Signalled when deactivation begins: ends the listeners' waits and every worker's wait
+  // that closing its client socket cannot end (a connect attempt, a name lookup).
+  WakeEvent stopping;
 
   // Where the listeners listen (address 0: every local address), filled before the first
   // listener starts and not changed afterwards.

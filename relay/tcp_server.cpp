@@ -80,8 +80,13 @@ void TIdTCPServer::SetActive(bool active) {
 
 void TIdTCPServer::Activate() {
   if (bindings_.empty()) AddBinding();
-  auto state = std::make_shared<ServerState>(std::make_shared<InterceptLink>(Intercept));
+  std::shared_ptr<ServerState> state;
   try {
+    try {
+      state = std::make_shared<ServerState>(std::make_shared<InterceptLink>(Intercept));
+    } catch (const EIdSocketError&) {
+      throw Exception("Cannot allocate socket.");
+    }
     for (auto& binding : bindings_) {
       try {
         binding->Listener = Socket::Open();
@@ -127,8 +132,10 @@ void TIdTCPServer::CloseListeners() noexcept {
 }
 
 void TIdTCPServer::Deactivate() {
-  CloseListeners();
   ServerState& state = *state_;
+  // First, so the listeners end at once and no worker starts another connect attempt.
+  state.stopping.Signal();
+  CloseListeners();
   std::unique_lock lock(state.mutex);
   for (auto& thread : state.threads) thread->Stop();
   // Checks a quarter second apart, ending early as soon as the last worker has left.

@@ -37,9 +37,9 @@ class VelmorProgramTest : public ::testing::Test {
   }
 
   // Sends SIGTERM and returns the exit status, or -1 when the program did not end.
-  int Terminate() {
+  int Terminate(std::chrono::milliseconds limit = 15s) {
     program_.Signal(SIGTERM);
-    return program_.WaitForExit();
+    return program_.WaitForExit(limit);
   }
 
   std::filesystem::path folder_;
@@ -140,6 +140,25 @@ TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
   const std::string name = logs[0].filename().string();
   EXPECT_TRUE(name == name_at(first_line) || name == name_at(killed)) << name;
   expect_the_lines(ReadFile(logs[0]));
+}
+
+// A server that swallows connection attempts (its accept queue is full) must not hold the
+// exit: the relay's connect attempt for the waiting client is called off at once. Before,
+// the exit waited 5 s for the deactivation and 10 s more for the worker.
+TEST_F(VelmorProgramTest, SigtermWhileAClientWaitsForAServerThatDoesNotAnswerEndsAtOnce) {
+  BlackHoleServer server;
+  const int client_port = UnusedPort();
+  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
+      << client_port << "\r\n127.0.0.1\r\n"
+      << server.Port() << "\r\nStart\r\nShow\r\nAnim\r\n";
+  Launch();
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s))
+      << "the relay never listened";
+  Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
+  std::this_thread::sleep_for(200ms);  // the worker is in its connect attempt by now
+
+  // Generous for an exit that takes a fraction of a second, far below the 15 s of old.
+  EXPECT_EQ(Terminate(5s), 0);
 }
 
 // A termination signal that comes while the program is still starting (here held back from

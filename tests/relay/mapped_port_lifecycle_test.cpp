@@ -161,60 +161,87 @@ TEST_F(RelayLifecycleTest, DeactivationWakesAWorkerBlockedWritingToAClientThatDo
   EXPECT_TRUE(SeesClose(pair.server));
 }
 
-// A backend whose accept queue is full: connects to it neither complete nor fail until it
-// is closed.
-struct StuckBackend {
-  StuckBackend() {
-    listener.Bind(kLoopback, 0);
-    listener.Listen(0);
-    for (Socket& filler : fillers) {
-      filler = Socket::Open();
-      ::fcntl(filler.Handle(), F_SETFL, O_NONBLOCK);
-      try {
-        filler.Connect(kLoopback, listener.LocalPort());
-      } catch (const EIdSocketError&) {
-        // in progress
-      }
-    }
-  }
-  Socket listener = Socket::Open();
-  Socket fillers[2];
-};
-
-TEST_F(RelayLifecycleTest, WorkerStuckConnectingTimesDeactivationOutUntilItsAttemptEnds) {
-  auto backend = std::make_unique<StuckBackend>();
-  StartRelay("127.0.0.1", backend->listener.LocalPort());
-  relay_->TerminateWaitTime = 300;
+TEST_F(RelayLifecycleTest, DeactivationEndsAWorkerStuckConnectingAtOnce) {
+  BlackHoleServer backend;
+  const int descriptors = OpenDescriptors();
+  StartRelay("127.0.0.1", backend.Port());
   Socket client = ConnectTo(RelayPort());
   ASSERT_TRUE(Eventually([&] { return relay_->ConnectionCount() == 1; }));
+
+  relay_->SetActive(false);  // no "Terminate Thread Timeout": the attempt is called off
+  EXPECT_FALSE(relay_->Active());
+  EXPECT_TRUE(SeesClose(client));
+  EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), 1);
+  relay_.reset();
+  EXPECT_TRUE(WaitForRelayThreads(kPatience));
+  client.Close();
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(RelayLifecycleTest, DeactivationDoesNotWaitForAHostNameLookup) {
+  // Shared with the lookup's thread, which outlives the relay.
+  auto lookup = std::make_shared<Gate>();
+  relay_ = std::make_unique<TIdMappedPortTCP>();
+  relay_->MappedHost = "game.example";
+  relay_->MappedPort = backend_.LocalPort();
+  relay_->Lookup = [lookup](const std::string&) -> std::uint32_t {
+    lookup->Pass();
+    return kLoopback;
+  };
+  relay_->SetActive(true);
+  Socket client = ConnectTo(RelayPort());
+  ASSERT_TRUE(Eventually([&] { return lookup->arrived == 1; }));
+
+  relay_->SetActive(false);
+  EXPECT_FALSE(relay_->Active());
+  EXPECT_TRUE(SeesClose(client));
+  lookup->Open();  // the answer comes too late to be used
+  EXPECT_TRUE(Eventually([&] { return lookup->passed == 1; }));
+}
+
+// A worker that truly does not end: its tap call hangs.
+TEST_F(RelayLifecycleTest, WorkerThatDoesNotEndTimesDeactivationOutUntilItEnds) {
+  Gate tap_call;
+  tap_.on_send = [&](TMemoryStream&) { tap_call.Pass(); };
+  StartRelay();
+  relay_->TerminateWaitTime = 300;
+  Pair pair = Connect();
+  SendText(pair.server, "x");
+  ASSERT_TRUE(Eventually([&] { return tap_call.arrived == 1; }));
 
   EXPECT_EQ(MessageOf([&] { relay_->SetActive(false); }), "Terminate Thread Timeout");
   EXPECT_TRUE(relay_->Active());
   EXPECT_TRUE(Refused(RelayPort())) << "the listener must be gone after a failed deactivation";
 
-  backend.reset();  // the pending connect is refused at its next retry
-  relay_->TerminateWaitTime = 5000;
+  tap_call.Open();
   relay_->SetActive(false);
   EXPECT_FALSE(relay_->Active());
-  EXPECT_TRUE(SeesClose(client));
+  EXPECT_TRUE(SeesClose(pair.client));
   EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), 1);
 }
 
-TEST_F(RelayLifecycleTest, RelayDestroyedWhileAWorkerIsStuckLeavesItToFinishAlone) {
-  auto backend = std::make_unique<StuckBackend>();
-  StartRelay("127.0.0.1", backend->listener.LocalPort());
-  relay_->TerminateWaitTime = 300;
-  Socket client = ConnectTo(RelayPort());
-  ASSERT_TRUE(Eventually([&] { return relay_->ConnectionCount() == 1; }));
+TEST_F(RelayLifecycleTest, RelayDestroyedWhileATapCallHangsNeverCallsTheTapAfterwards) {
+  Gate tap_call;
+  tap_.on_send = [&](TMemoryStream&) { tap_call.Pass(); };
+  StartRelay();
+  relay_->TerminateWaitTime = 0;
+  Pair pair = Connect();
+  SendText(pair.server, "x");
+  ASSERT_TRUE(Eventually([&] { return tap_call.arrived == 1; }));
 
-  relay_.reset();  // times out inside, never throws
-  EXPECT_GE(LiveRelayThreads(), 1);
-  backend.reset();
+  // The destruction times out inside and then waits for the tap call under way only.
+  const std::uint16_t port = RelayPort();
+  std::size_t calls_when_destroyed = 0;
+  std::thread destroyer([&] {
+    relay_.reset();
+    calls_when_destroyed = tap_.Calls().size();
+  });
+  EXPECT_TRUE(Eventually([&] { return Refused(port); }));
+  tap_call.Open();
+  destroyer.join();
   EXPECT_TRUE(WaitForRelayThreads(kPatience));
-  EXPECT_EQ(LiveRelayThreads(), 0);
-  EXPECT_TRUE(SeesClose(client));
-  // The relay was gone before the worker closed the client: the tap was no longer called.
-  EXPECT_EQ(tap_.Count(RecordingTap::Kind::kDisconnect), 0);
+  EXPECT_TRUE(SeesClose(pair.client));
+  EXPECT_EQ(tap_.Calls().size(), calls_when_destroyed);
 }
 
 TEST_F(RelayLifecycleTest, ConnectCloseCyclesLeaveNoDescriptorOpen) {

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include "relay/mapped_port.h"
+#include "relay/thread_count.h"
 #include "tests/shell/main_form_fixture.h"
+#include "tests/support/loopback.h"
 
 namespace velmor::testing {
 namespace {
@@ -155,6 +157,61 @@ TEST_F(RelayControlTest, PortInUseIsReportedAndLeavesTheWindowStopped) {
   EXPECT_FALSE(form.Running());
   EXPECT_TRUE(form.StartButton.Visible());
   EXPECT_FALSE(form.UOClientPort.ReadOnly());
+}
+
+TEST_F(RelayControlTest, StopWhileAClientWaitsForAServerThatDoesNotAnswerShowsTheStoppedLook) {
+  BlackHoleServer server;
+  TMainForm& form = CreateStopped();
+  form.UOServerPort.SetText(std::to_string(server.Port()));
+  form.StartButton.Click();
+  ASSERT_TRUE(form.Running());
+  Socket client = ConnectTo(static_cast<std::uint16_t>(form.RelayServer()->BoundPort(0)));
+  ASSERT_TRUE(Eventually([&] { return form.RelayServer()->ConnectionCount() == 1; }));
+
+  form.StopButton.Click();
+  EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes[0].text;
+  EXPECT_FALSE(form.Running());
+  EXPECT_EQ(form.UOClientStatus.Caption(), "offline");
+  EXPECT_EQ(form.RelayServer(), nullptr);
+  EXPECT_TRUE(SeesClose(client));
+  EXPECT_TRUE(WaitForRelayThreads(kPatience));
+}
+
+TEST_F(RelayControlTest, FailedStopKeepsTheRunningLookAndCanBeRunAgain) {
+  Socket server = ListenLoopback();
+  // A worker that truly does not end: its tap call hangs until the gate opens.
+  auto tap_call = std::make_shared<Gate>();
+  const std::shared_ptr<void> open_at_end(nullptr, [tap_call](void*) { tap_call->Open(); });
+  TMainForm& form = CreateStopped();
+  form.UOServerPort.SetText(std::to_string(server.LocalPort()));
+  form.IdLogEvent1.OnSend = [tap_call](auto&, auto&, auto&) { tap_call->Pass(); };
+  form.StartButton.Click();
+  TIdMappedPortTCP* relay = form.RelayServer();
+  ASSERT_NE(relay, nullptr);
+  relay->TerminateWaitTime = 300;
+  Socket client = ConnectTo(static_cast<std::uint16_t>(relay->BoundPort(0)));
+  Socket upstream = AcceptWithin(server);
+  SendText(upstream, "x");
+  ASSERT_TRUE(Eventually([&] { return tap_call->arrived == 1; }));
+
+  form.StopButton.Click();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Terminate Thread Timeout.");
+  EXPECT_TRUE(form.Running());
+  EXPECT_TRUE(form.StopButton.Visible());
+  EXPECT_FALSE(form.StartButton.Visible());
+  EXPECT_TRUE(form.UOClientPort.ReadOnly());
+  EXPECT_EQ(form.UOClientStatus.FontColor(), clGreen);
+  EXPECT_EQ(tray_.tip, "Velmor (Aktiv)");
+  EXPECT_TRUE(form.IdLogEvent1.Active);
+  EXPECT_EQ(form.RelayServer(), relay);
+
+  tap_call->Open();
+  form.StopButton.Click();
+  EXPECT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_FALSE(form.Running());
+  EXPECT_EQ(form.RelayServer(), nullptr);
+  EXPECT_FALSE(form.IdLogEvent1.Active);
 }
 
 TEST_F(RelayControlTest, StartStopStartBuildsAFreshRelayEachTime) {

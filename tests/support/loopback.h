@@ -1,10 +1,13 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -175,5 +178,47 @@ inline bool WaitUntilListening(std::uint16_t port, std::chrono::milliseconds lim
   }
   return true;
 }
+
+// A server on 127.0.0.1 whose accept queue is full: connection attempts to it neither
+// complete nor fail until it is destroyed, as with a server that swallows them.
+struct BlackHoleServer {
+  BlackHoleServer() {
+    listener.Bind(kLoopback, 0);
+    listener.Listen(0);
+    for (Socket& filler : fillers) {
+      filler = Socket::Open();
+      ::fcntl(filler.Handle(), F_SETFL, O_NONBLOCK);
+      try {
+        filler.Connect(kLoopback, listener.LocalPort());
+      } catch (const EIdSocketError&) {
+        // in progress
+      }
+    }
+  }
+  std::uint16_t Port() const { return listener.LocalPort(); }
+
+  Socket listener = Socket::Open();
+  Socket fillers[2];
+};
+
+// A gate that threads wait at until it is opened; counts who came and who went on.
+struct Gate {
+  void Pass() {
+    ++arrived;
+    std::unique_lock lock(mutex);
+    opened.wait(lock, [this] { return open; });
+    ++passed;
+  }
+  void Open() {
+    std::lock_guard lock(mutex);
+    open = true;
+    opened.notify_all();
+  }
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = false;
+  std::atomic<int> arrived{0};
+  std::atomic<int> passed{0};
+};
 
 }  // namespace velmor::testing
