@@ -1,8 +1,7 @@
 #include "decoding/connection_decoder.h"
 
 #include <algorithm>
-
-#include "decoding/login_stage.h"
+#include <vector>
 
 namespace velmor {
 
@@ -12,19 +11,21 @@ void ConnectionDecoder::HandleServerBlock(std::span<std::uint8_t> block, int cli
       std::min<std::size_t>(block.size(), static_cast<std::size_t>(kTapWindow)));
   if (n == 0) return;
   std::uint8_t* bytes = block.data();
-  if (login_stage_) {
-    if (IsRedirectBlock(bytes, n)) {
-      RewriteRedirect(bytes, n, client_port);
-      framer_.ProcessChunk(sink, bytes, n, PacketFramer::BlockKind::kPlain);
-      return;
-    }
-    if (IsServerListBlock(bytes, n)) {
-      framer_.ProcessChunk(sink, bytes, n, PacketFramer::BlockKind::kPlain);
-      return;
-    }
-    login_stage_ = false;
+  PacketFramer::BlockKind kind = PacketFramer::BlockKind::kCompressed;
+  if (!login_.Over()) {
+    const LoginStage::Verdict verdict =
+        login_.Take(bytes, n, client_port, framer_.CarryLength() > 0);
+    if (verdict == LoginStage::Verdict::kHeld) return;
+    if (verdict == LoginStage::Verdict::kPlain) kind = PacketFramer::BlockKind::kPlain;
+    const std::vector<std::uint8_t> held = login_.TakeHeld();
+    Feed(sink, held.data(), held.size(), kind);
   }
-  framer_.ProcessChunk(sink, bytes, n, PacketFramer::BlockKind::kCompressed);
+  Feed(sink, bytes, static_cast<std::size_t>(n), kind);
+}
+
+void ConnectionDecoder::Feed(PacketSink& sink, const std::uint8_t* bytes, std::size_t n,
+                             PacketFramer::BlockKind kind) {
+  if (n > 0) framer_.ProcessChunk(sink, bytes, static_cast<std::int32_t>(n), kind);
 }
 
 }  // namespace velmor

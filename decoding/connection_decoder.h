@@ -3,16 +3,16 @@
 #include <cstdint>
 #include <span>
 
+#include "decoding/login_stage.h"
 #include "decoding/packet_framer.h"
 #include "decoding/packet_sink.h"
 
 namespace velmor {
 
-// The server-to-client side of one relayed connection. While the connection is in its
-// login stage, its blocks are the login server's plain answers: a server list, and a
-// redirect, which is pointed back at the relay. The first block that is neither ends the
-// login stage for good; from then on every block is compressed game stream, passed on
-// byte for byte and decoded. Used by the connection's worker only, one block at a time.
+// The server-to-client side of one relayed connection: its login stage (LoginStage), whose
+// plain packets are framed as they stand and whose redirect is pointed back at the relay,
+// then the compressed game stream, passed on byte for byte and decoded. Used by the
+// connection's worker only, one block at a time.
 class ConnectionDecoder {
  public:
   // Only this many bytes of a block are looked at; the rest goes out undecoded.
@@ -24,7 +24,10 @@ class ConnectionDecoder {
   void HandleServerBlock(std::span<std::uint8_t> block, int client_port, PacketSink& sink);
 
  private:
-  bool login_stage_ = true;
+  void Feed(PacketSink& sink, const std::uint8_t* bytes, std::size_t n,
+            PacketFramer::BlockKind kind);
+
+  LoginStage login_;
   PacketFramer framer_;
 };
 

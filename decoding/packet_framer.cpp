@@ -5,13 +5,21 @@
 #include "decoding/packet_lengths.h"
 
 namespace velmor {
+
 void PacketFramer::ProcessChunk(PacketSink& sink, const std::uint8_t* bytes, std::int32_t n,
                                 BlockKind kind) {
   if (n <= 0) return;
   if (!frame_buffer_)
     frame_buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBufferSize);
   if (kind == BlockKind::kPlain) {
-    Walk(sink, bytes, n);
+    // A login answer cut by a block's end goes on in this block. (A block too large to fit
+    // behind the carry, which the tap never hands over, drops it.)
+    if (carry_length_ == 0 || n > kFrameBufferSize - carry_length_) {
+      Walk(sink, bytes, n);
+    } else {
+      std::memcpy(frame_buffer_.get() + carry_length_, bytes, static_cast<std::size_t>(n));
+      Walk(sink, frame_buffer_.get(), carry_length_ + n);
+    }
     return;
   }
   // The carry is at most 65534 bytes, so every round decodes something; a block only

@@ -19,8 +19,8 @@ class PacketFramer {
 
   enum class BlockKind { kPlain, kCompressed };
 
-  // Walks one block of n >= 1 bytes: a plain block as it stands, dropping the carry; a
-  // compressed block decoded behind the carry. Complete packets go to `sink` in stream
+  // Walks one block of n >= 1 bytes behind the carry: a plain block as it stands, a
+  // compressed block decoded. Complete packets go to `sink` in stream
   // order, each call returning before the next packet is looked at; unknown ids and zero
   // lengths are stepped over. An incomplete tail becomes the new carry. `bytes` is only
   // read, and only during the call.

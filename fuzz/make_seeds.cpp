@@ -117,6 +117,13 @@ void ServerBlockSeeds(const std::filesystem::path& folder) {
     Write(folder, "login_then_game", records.bytes());
   }
   {
+    Records records;  // a login whose answers come in pieces: header, list, redirect cut
+    records.Blocks(0, ServerList(), 4);
+    records.Blocks(0, kRedirect, 3);
+    records.Blocks(1, Concat({ServerList(), AsciiSpeech("Aldric", "im Klartext")}), 30);
+    Write(folder, "login_cut", records.bytes());
+  }
+  {
     Records records;  // two clients at once, their blocks cut mid-code and mid-packet
     for (std::size_t at = 0; at < game.size(); at += 23) {
       const auto piece = [&](std::size_t from, std::size_t size) {

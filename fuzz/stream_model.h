@@ -39,24 +39,44 @@ class StreamModel {
     sent_ += n;
     Bytes out = block;
     if (n == 0) return out;
+    // The bytes to judge: a server list's start held back from earlier blocks, then these.
+    Bytes input = held_;
+    held_.clear();
+    input.insert(input.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
     if (login_stage_) {
-      if (IsRedirect(block.data(), n)) {
-        const std::uint8_t local[6] = {127, 0, 0, 1, kClientPort >> 8, kClientPort & 0xFF};
-        std::copy(local, local + 6, out.begin() + 1);
-        Plain(out.data(), n);
-        return out;
+      bool plain = false;
+      if (!pending_.empty()) {
+        plain = true;  // a plain packet goes on
+      } else if (input.size() == n && block[0] == 0x8C) {
+        plain = n <= 11;  // a redirect is the last thing in its block
+        redirect_seen_ = 0;
+        in_redirect_ = plain;
+      } else if (input[0] == 0xA8) {
+        if (input.size() < 6) {
+          held_ = input;
+          return out;
+        }
+        plain = input[1] * 256u + input[2] == 6 + 40 * (input[4] * 256u + input[5]);
       }
-      if (IsServerList(block.data(), n)) {
-        Plain(block.data(), n);
+      if (plain) {
+        // The redirect's bytes 1 to 6, wherever they fall.
+        const std::uint8_t local[6] = {127, 0, 0, 1, kClientPort >> 8, kClientPort & 0xFF};
+        for (std::size_t i = 0; in_redirect_ && i < n; ++i) {
+          const std::size_t at = redirect_seen_ + i;
+          if (at >= 1 && at <= 6) out[i] = input[input.size() - n + i] = local[at - 1];
+        }
+        if (in_redirect_) redirect_seen_ += n;
+        if (redirect_seen_ >= 11) in_redirect_ = false;
+        Plain(input.data(), input.size());
         return out;
       }
       login_stage_ = false;
     }
     // Room for more than the block can decode to, so one call decodes all of it.
-    decoded_.resize(std::max(decoded_.size(), n * kMostDecodedPerByte + 1));
+    decoded_.resize(std::max(decoded_.size(), input.size() * kMostDecodedPerByte + 1));
     auto out_len = static_cast<std::int32_t>(decoded_.size());
-    auto in_len = static_cast<std::int32_t>(n);
-    decoder_.copy(decoded_.data(), block.data(), out_len, in_len);
+    auto in_len = static_cast<std::int32_t>(input.size());
+    decoder_.copy(decoded_.data(), input.data(), out_len, in_len);
     FUZZ_CHECK(out_len >= 0 && static_cast<std::size_t>(out_len) < decoded_.size());
     Record(decoded_.data(), static_cast<std::size_t>(out_len));
     pending_.append(reinterpret_cast<const char*>(decoded_.data()),
@@ -79,21 +99,10 @@ class StreamModel {
   std::size_t Sent() const { return sent_; }
 
  private:
-  static bool IsRedirect(const std::uint8_t* block, std::size_t n) {
-    return n == 11 && block[0] == 0x8C;
-  }
-
-  static bool IsServerList(const std::uint8_t* block, std::size_t n) {
-    if (n < 6 || block[0] != 0xA8) return false;
-    const std::size_t length = block[1] * 256u + block[2];
-    const std::size_t count = block[4] * 256u + block[5];
-    return length == 6 + 40 * count && length <= n;
-  }
-
-  // A plain block is framed on its own: what an earlier block left incomplete is dropped.
+  // Plain login bytes are framed as they stand, behind the plain packet they go on with.
   void Plain(const std::uint8_t* bytes, std::size_t n) {
     Record(bytes, n);
-    pending_.assign(reinterpret_cast<const char*>(bytes), n);
+    pending_.append(reinterpret_cast<const char*>(bytes), n);
     Walk();
   }
 
@@ -160,6 +169,9 @@ class StreamModel {
   }
 
   bool login_stage_ = true;
+  Bytes held_;                     // a server list's first bytes, too few to judge
+  bool in_redirect_ = false;       // a redirect cut by its block's end goes on
+  std::size_t redirect_seen_ = 0;  // of its bytes
   testing::ReferenceDecoder decoder_;
   std::string pending_;  // bytes not yet framed
   std::string stream_;   // every byte framed since the connection began

@@ -27,13 +27,13 @@ using Effects = std::vector<Window::Effect>;
 
 constexpr int kClientPort = 2592;
 
-Bytes ServerList() {
-  Bytes packet(46, 0x41);
+Bytes ServerList(int servers = 1) {
+  Bytes packet(6 + 40 * static_cast<std::size_t>(servers), 0x41);
   packet[0] = 0xA8;
-  packet[1] = 0;
-  packet[2] = 46;
+  packet[1] = static_cast<std::uint8_t>(packet.size() >> 8);
+  packet[2] = static_cast<std::uint8_t>(packet.size());
   packet[4] = 0;
-  packet[5] = 1;
+  packet[5] = static_cast<std::uint8_t>(servers);
   return packet;
 }
 
@@ -77,6 +77,17 @@ class DecodingSessionsTest : public ::testing::Test {
   Bytes Send(ConnectionId connection, const Bytes& bytes) {
     return Send(connection, bytes, window_);
   }
+  // Sends `bytes` as blocks cut at `cuts`; returns all that goes out, in order.
+  Bytes SendCut(ConnectionId connection, const Bytes& bytes, std::vector<std::size_t> cuts) {
+    cuts.push_back(bytes.size());
+    Bytes out;
+    for (std::size_t from = 0; std::size_t to : cuts) {
+      const Bytes block = Send(connection, Slice(bytes, from, to));
+      out.insert(out.end(), block.begin(), block.end());
+      from = to;
+    }
+    return out;
+  }
 
   DecodingSessions sessions_;
   Window window_;
@@ -95,6 +106,23 @@ TEST_F(DecodingSessionsTest, LoginStageIsRewrittenAndFramedPlainThenTheGameStrea
   EXPECT_EQ(Send(game, Slice(stream, 0, 40)), Slice(stream, 0, 40));
   EXPECT_EQ(Send(game, Slice(stream, 40, stream.size())), Slice(stream, 40, stream.size()));
   EXPECT_EQ(window_.effects, SpeechLines("Aldric", 3));
+}
+
+TEST_F(DecodingSessionsTest, LoginAnswersCutAnywhereAreFollowedAndTheRedirectRewrittenInPlace) {
+  const Bytes rewritten = {0x8C, 0x7F, 0x00, 0x00, 0x01, 0x0A, 0x20, 0x11, 0x22, 0x33, 0x44};
+  struct Cuts {
+    std::vector<std::size_t> list;
+    std::vector<std::size_t> redirect;
+  };
+  // 126-byte list as 60 + 66 and the redirect as 3 + 8 (a block of just 8C a1 a2 first);
+  // a list header in three blocks; the address in one block and the port in the next.
+  std::uintptr_t connection = 0;
+  for (const Cuts& cuts : {Cuts{{60}, {3}}, Cuts{{2, 4}, {1, 2}}, Cuts{{125}, {5}}}) {
+    const ConnectionId login{connection++};
+    EXPECT_EQ(SendCut(login, ServerList(3), cuts.list), ServerList(3));
+    EXPECT_EQ(SendCut(login, kRedirect, cuts.redirect), rewritten) << cuts.redirect.front();
+  }
+  EXPECT_TRUE(window_.effects.empty());
 }
 
 TEST_F(DecodingSessionsTest, GameBlocksStartingWith8CStayByteExactAndAreDecoded) {
@@ -118,7 +146,9 @@ TEST_F(DecodingSessionsTest, GameBlockStartingWithA8StaysByteExactAndIsDecoded) 
       Compress(Concat({{0x0E}, FixedPacket(0x00, 104, 0x00), AsciiSpeech("Aldric", "drei")}));
   ASSERT_EQ(block[0], 0xA8);
   EXPECT_EQ(Send(game, block), block);
-  EXPECT_EQ(window_.effects, Effects{Window::Line("12:34:56 [Aldric] drei", 0x22)});
+  // Also when its first block is too short to show that it is no server list.
+  EXPECT_EQ(SendCut(ConnectionId{1}, block, {3}), block);
+  EXPECT_EQ(window_.effects, Effects(2, Window::Line("12:34:56 [Aldric] drei", 0x22)));
 }
 
 TEST_F(DecodingSessionsTest, InterleavedConnectionsEachGetTheirOwnCompleteLog) {

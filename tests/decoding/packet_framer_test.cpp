@@ -94,10 +94,10 @@ TEST_F(PacketFramerTest, ZeroLengthFieldIsSteppedOverAsOneByte) {
   EXPECT_EQ(window_.effects, Effects{kGreetingLine});
 }
 
-TEST_F(PacketFramerTest, PlainBlockIsWalkedUndecodedAndDropsTheCarry) {
-  FeedPlain(Slice(kGreeting, 0, 30));
+TEST_F(PacketFramerTest, PlainBlocksAreWalkedUndecodedAcrossTheirCuts) {
+  Feed(Slice(kGreeting, 0, 30), Kind::kPlain);
   ASSERT_EQ(framer_.CarryLength(), 30);
-  Feed(Concat({kGreeting, Slice(kReply, 0, 10)}), Kind::kPlain);
+  Feed(Concat({Slice(kGreeting, 30, kGreeting.size()), Slice(kReply, 0, 10)}), Kind::kPlain);
   EXPECT_EQ(window_.effects, Effects{kGreetingLine});
   EXPECT_EQ(framer_.CarryLength(), 10);
 }

@@ -15,13 +15,29 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Three servers: 126 bytes.
 Bytes ServerList() {
-  Bytes list = {0xA8, 0, 46, 0x5D, 0, 1};
-  Bytes entry(40, 0);
-  const std::string name = "Testwelt";
-  std::copy(name.begin(), name.end(), entry.begin() + 2);
-  list.insert(list.end(), entry.begin(), entry.end());
+  Bytes list = {0xA8, 0, 126, 0x5D, 0, 3};
+  for (const std::string name : {"Testwelt", "Zweitwelt", "Drittwelt"}) {
+    Bytes entry(40, 0);
+    std::copy(name.begin(), name.end(), entry.begin() + 2);
+    list.insert(list.end(), entry.begin(), entry.end());
+  }
   return list;
+}
+
+// Sends `bytes` from `from` cut at `cuts`, each part only after `to` has received the one
+// before, so that the relay reads each part on its own; returns what `to` received.
+Bytes SendInParts(Socket& from, Socket& to, const Bytes& bytes, std::vector<std::size_t> cuts) {
+  cuts.push_back(bytes.size());
+  Bytes received;
+  for (std::size_t start = 0; std::size_t end : cuts) {
+    SendAll(from, Slice(bytes, start, end));
+    const Bytes part = ReceiveBytes(to, end - start);
+    received.insert(received.end(), part.begin(), part.end());
+    start = end;
+  }
+  return received;
 }
 
 // The server compresses each packet as a stretch of its own; the stream reaches the relay
@@ -55,17 +71,17 @@ TEST_F(LoginAndGameTest, LoginIsRewrittenAndTheGameStreamPassesUnchanged) {
   ASSERT_TRUE(form.Running()) << (dialogs_.boxes.empty() ? "" : dialogs_.boxes[0].text);
   const int client_port = form.RelayServer()->BoundPort(0);
 
-  // Login stage: plain server list, then a redirect to somewhere else.
+  // Login stage: plain server list, then a redirect to somewhere else, each cut in two
+  // (the address bytes of the redirect fall into both of its parts).
   {
     Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
     Socket login = AcceptWithin(server);
     SendAll(client, {0xEF, 0x80});
     EXPECT_EQ(ReceiveBytes(login, 2), (Bytes{0xEF, 0x80}));
-    SendAll(login, ServerList());
-    EXPECT_EQ(ReceiveBytes(client, ServerList().size()), ServerList());
+    EXPECT_EQ(SendInParts(login, client, ServerList(), {60}), ServerList());
     SendAll(client, {0xA0, 0, 0});
     EXPECT_EQ(ReceiveBytes(login, 3), (Bytes{0xA0, 0, 0}));
-    SendAll(login, {0x8C, 10, 1, 2, 3, 0x13, 0x88, 0xDE, 0xAD, 0xBE, 0xEF});
+    const Bytes redirect = {0x8C, 10, 1, 2, 3, 0x13, 0x88, 0xDE, 0xAD, 0xBE, 0xEF};
     const Bytes rewritten = {0x8C,
                              127,
                              0,
@@ -77,7 +93,7 @@ TEST_F(LoginAndGameTest, LoginIsRewrittenAndTheGameStreamPassesUnchanged) {
                              0xAD,
                              0xBE,
                              0xEF};
-    EXPECT_EQ(ReceiveBytes(client, 11), rewritten);
+    EXPECT_EQ(SendInParts(login, client, redirect, {3}), rewritten);
   }
 
   // Game stage: the client comes back through the relay to the same configured server.
