@@ -9,6 +9,7 @@
 
 #include "platform/socket_address.h"
 #include "platform/socket_error.h"
+#include "platform/text_codec.h"
 
 namespace velmor {
 
@@ -16,21 +17,10 @@ namespace {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 
-bool IsLocalhostName(const std::string& host) {
-  static constexpr char kName[] = "LOCALHOST";
-  if (host.size() != sizeof kName - 1) return false;
-  for (std::size_t i = 0; i < host.size(); ++i) {
-    char c = host[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != kName[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> ResolveWithoutLookup(const std::string& host) {
-  if (IsLocalhostName(host)) return kLoopback;
+  if (EqualsIgnoringCase(host, "localhost")) return kLoopback;
   // Before the system's spellings: "010.0.0.1" is ten, not eight, as the relay always took it.
   if (std::optional<std::uint32_t> address = ParseDottedQuad(host)) return address;
   return ParseNumericAddress(host);
