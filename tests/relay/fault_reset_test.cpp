@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
@@ -33,8 +34,8 @@ std::vector<std::uint8_t> ReceiveUntilClose(Socket& socket) {
 }
 
 bool IsPrefixOf(const std::vector<std::uint8_t>& bytes, const Stream& stream) {
-  return bytes.size() <= stream.length &&
-         std::memcmp(bytes.data(), stream.At(0), bytes.size()) == 0;
+  // std::equal, not memcmp: an empty vector may have no data pointer at all.
+  return bytes.size() <= stream.length && std::equal(bytes.begin(), bytes.end(), stream.At(0));
 }
 
 // True when nothing arrives on `socket` for `ms` milliseconds, and it is not closed.
