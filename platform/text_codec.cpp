@@ -96,6 +96,29 @@ std::string Utf8ToWindows1252(std::string_view text) {
   return out;
 }
 
+std::wstring Windows1252ToWide(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (char c : text)
+    out.push_back(static_cast<wchar_t>(CodePointOf(static_cast<unsigned char>(c))));
+  return out;
+}
+
+std::string WideToWindows1252(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto unit = static_cast<char32_t>(text[i]);
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+                      static_cast<char32_t>(text[i + 1]) >= 0xDC00 &&
+                      static_cast<char32_t>(text[i + 1]) <= 0xDFFF;
+    if (pair) ++i;
+    // A lone surrogate is no character either; ByteOf gives it '?' like any missing one.
+    out.push_back(pair ? '?' : ByteOf(unit));
+  }
+  return out;
+}
+
 char ToLowerWindows1252(char c) {
   const auto byte = static_cast<unsigned char>(c);
   if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte + 0x20);

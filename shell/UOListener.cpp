@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/exception.h"
+#include "platform/file_io.h"
 #include "platform/time_text.h"
 #include "relay/mapped_port.h"
 #include "shell/application_title.h"
@@ -75,7 +76,7 @@ TMainForm::TMainForm(MainFormServices services)
           [this](const LogLine& line) { LogTalking.AppendLogLine(line); },
           [] { return velmor::TimeText(); }),
       live_log_(LogTalking, services_.folder),
-      hue_table_((services_.folder / "hues.mul").string()),
+      hue_table_(TextFromPath(services_.folder / "hues.mul")),
       alive_(std::make_shared<std::atomic<TMainForm*>>(this)) {
   UOClientLoginServer.SetReadOnly(true);
   UOClientLoginServer.SetColor(clInactiveCaptionText);
@@ -223,7 +224,7 @@ void TMainForm::SaveLog() {
   // A log that cannot be written is reported, and the exit goes on to save the settings.
   bool saved = false;
   RunGuarded([this, &saved] {
-    LogTalking.SaveLogFile(services_.folder.string());
+    LogTalking.SaveLogFile(TextFromPath(services_.folder));
     saved = true;
   });
   // The log file holds every line now; if it could not be written, the live file keeps them

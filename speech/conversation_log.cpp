@@ -7,6 +7,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/exception.h"
+#include "platform/file_io.h"
 #include "platform/text_codec.h"
 #include "platform/time_text.h"
 
@@ -37,9 +38,9 @@ bool IsStartOrEndLine(const LogLine& line) {
 
 // "name.rtf", "name_2.rtf", "name_3.rtf", ...
 fs::path Candidate(const fs::path& folder, const std::string& name, int number) {
-  if (number == 1) return folder / name;
+  if (number == 1) return folder / PathFromText(name);
   const std::string stem = name.substr(0, name.size() - 4);
-  return folder / (stem + "_" + std::to_string(number) + ".rtf");
+  return folder / PathFromText(stem + "_" + std::to_string(number) + ".rtf");
 }
 
 }  // namespace
@@ -62,22 +63,23 @@ bool WorthALogFile(std::span<const LogLine> lines) {
 
 std::string WriteLogFile(const std::string& folder, const std::string& name,
                          std::string_view content) {
-  const fs::path first = Candidate(folder, name, 1);
+  const fs::path folder_path = PathFromText(folder);
+  const fs::path first = Candidate(folder_path, name, 1);
   std::error_code error;
   const fs::path temporary = WriteStagedFile(first, content, error);
-  if (error) ThrowWriteError(first.string(), error);
+  if (error) ThrowWriteError(TextFromPath(first), error);
   for (int number = 1; number <= kMaxNameSuffix; ++number) {
-    const fs::path candidate = Candidate(folder, name, number);
-    if (CommitIfAbsent(temporary, candidate, error)) return candidate.string();
+    const fs::path candidate = Candidate(folder_path, name, number);
+    if (CommitIfAbsent(temporary, candidate, error)) return TextFromPath(candidate);
     if (error != std::errc::file_exists) {
       std::error_code ignored;
       fs::remove(temporary, ignored);
-      ThrowWriteError(candidate.string(), error);
+      ThrowWriteError(TextFromPath(candidate), error);
     }
   }
   std::error_code ignored;
   fs::remove(temporary, ignored);
-  ThrowWriteError(first.string(), std::make_error_code(std::errc::file_exists));
+  ThrowWriteError(TextFromPath(first), std::make_error_code(std::errc::file_exists));
 }
 
 void ConversationLog::AppendLogLine(std::string text, TColor color, LogStyle style) {

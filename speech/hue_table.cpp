@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/file_io.h"
+
 namespace velmor {
 namespace {
 
@@ -37,17 +39,18 @@ TColor HueToRgb(int value) {
   return RGB(r * 8, g * 8, b * 8);
 }
 
-HueTable::HueTable(std::string file_name) : file_name_(std::move(file_name)) {}
+HueTable::HueTable(std::string file_name)
+    : file_name_(std::move(file_name)), path_(PathFromText(file_name_)) {}
 
 bool HueTable::ProbeHueFile() {
-  const bool found = File(std::fopen(file_name_.c_str(), "rb")) != nullptr;
+  const bool found = File(OpenFile(path_, "rb")) != nullptr;
   available_.store(found, std::memory_order_release);
   return found;
 }
 
 TColor HueTable::GetHueColor(int hue) const {
   if (!HueFileAvailable()) return clBlack;
-  File file(std::fopen(file_name_.c_str(), "rb"));
+  File file(OpenFile(path_, "rb"));
   if (!file) return clBlack;
   const std::int64_t offset = HueEntryOffset(hue);
   // No hue file is anywhere near 2 GiB, and long may be 32 bits wide.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "platform/color.h"
@@ -26,7 +27,8 @@ TColor HueToRgb(int value);
 // GetHueColor may run on any number of threads at once; it shares nothing but the flag.
 class HueTable {
  public:
-  // The file is named relative to the working directory unless a path is given.
+  // The file is named (Windows-1252, like every name) relative to the working directory
+  // unless a path is given.
   explicit HueTable(std::string file_name = "hues.mul");
 
   // True when the file can be opened for binary reading now; the result becomes
@@ -45,6 +47,7 @@ class HueTable {
 
  private:
   std::string file_name_;
+  std::filesystem::path path_;
   // Set once by the probe; atomic because the relay may already run when the probe is made.
   std::atomic<bool> available_{false};
 };

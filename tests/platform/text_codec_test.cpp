@@ -11,6 +11,7 @@ TEST(TextCodecTest, EveryByteSurvivesTheWayThroughUnicode) {
   std::string all;
   for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
   EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(all)), all);
+  EXPECT_EQ(WideToWindows1252(Windows1252ToWide(all)), all);
 }
 
 TEST(TextCodecTest, HighBytesAreTheWindowsCharacters) {
@@ -19,6 +20,10 @@ TEST(TextCodecTest, HighBytesAreTheWindowsCharacters) {
   EXPECT_EQ(Utf8ToWindows1252("\u20AC\u4E2D\U0001F600"), "\x80??");
   // Bytes that are not UTF-8 stand for themselves.
   EXPECT_EQ(Utf8ToWindows1252("a\xE4z"), "a\xE4z");
+  EXPECT_EQ(Windows1252ToWide("\x80\x9F\xE4"), L"\u20AC\u0178\u00E4");
+  // A pair of UTF-16 surrogates is one character, so one '?'; a lone one is '?' too.
+  EXPECT_EQ(WideToWindows1252(std::wstring{L'a', wchar_t(0xD83D), wchar_t(0xDE00), L'b'}), "a?b");
+  EXPECT_EQ(WideToWindows1252(std::wstring{wchar_t(0xDC00), L'\u4E2D', L'\u0153'}), "??\x9C");
 }
 
 TEST(TextCodecTest, CaseFollowsWindows1252) {

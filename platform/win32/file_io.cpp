@@ -1,0 +1,145 @@
+#include "platform/file_io.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/text_codec.h"
+
+namespace velmor {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Windows error numbers with the system's own description, in the user's language. The
+// ones the logic asks about by their portable name match it, so that
+// `error == std::errc::file_exists` holds here as on POSIX.
+class WindowsErrorCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "windows"; }
+
+  std::string message(int code) const override {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide(text != nullptr ? text : L"", length);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
+      wide.pop_back();
+    }
+    if (wide.empty()) return "Windows error " + std::to_string(code);
+    return WideToWindows1252(wide);
+  }
+
+  std::error_condition default_error_condition(int code) const noexcept override {
+    switch (code) {
+      case ERROR_FILE_EXISTS:
+      case ERROR_ALREADY_EXISTS:
+        return std::errc::file_exists;
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        return std::errc::no_such_file_or_directory;
+      case ERROR_ACCESS_DENIED:
+        return std::errc::permission_denied;
+      case ERROR_DIRECTORY:
+        return std::errc::not_a_directory;
+      case ERROR_DISK_FULL:
+      case ERROR_HANDLE_DISK_FULL:
+        return std::errc::no_space_on_device;
+      default:
+        return std::error_condition(code, *this);
+    }
+  }
+};
+
+std::error_code SystemError(DWORD code) {
+  static const WindowsErrorCategory category;
+  if (code == ERROR_SUCCESS) return std::make_error_code(std::errc::io_error);
+  return std::error_code(static_cast<int>(code), category);
+}
+
+std::error_code LastError() {
+  return SystemError(GetLastError());
+}
+
+}  // namespace
+
+fs::path PathFromText(std::string_view text) {
+  return fs::path(Windows1252ToWide(text));
+}
+
+std::string TextFromPath(const fs::path& path) {
+  return WideToWindows1252(path.native());
+}
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+  const std::string_view narrow(mode);
+  return _wfopen(path.c_str(), std::wstring(narrow.begin(), narrow.end()).c_str());
+}
+
+bool SyncToDisk(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+  return _commit(_fileno(file)) == 0;
+}
+
+bool WriteNewFile(const fs::path& path, std::string_view content, std::error_code& error) {
+  // CREATE_NEW fails on a name that is taken, another process's file included.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = LastError();
+    return false;
+  }
+  bool written = true;
+  for (std::size_t offset = 0; written && offset < content.size();) {
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(content.size() - offset, 1u << 30));
+    DWORD done = 0;
+    written = WriteFile(file, content.data() + offset, chunk, &done, nullptr) && done > 0;
+    offset += done;
+  }
+  written = written && FlushFileBuffers(file);
+  if (!written) error = LastError();
+  if (!CloseHandle(file) && written) {
+    written = false;
+    error = LastError();
+  }
+  if (written) {
+    error.clear();
+    return true;
+  }
+  DeleteFileW(path.c_str());
+  return false;
+}
+
+bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& error) {
+  // ReplaceFileW keeps what belongs to the old file (attributes, security, creation time);
+  // a name not taken yet is simply moved to.
+  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                   nullptr)) {
+    error.clear();
+    return true;
+  }
+  if (GetLastError() == ERROR_FILE_NOT_FOUND &&
+      MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error.clear();
+    return true;
+  }
+  error = LastError();
+  return false;
+}
+
+bool RenameIfAbsent(const fs::path& from, const fs::path& to, std::error_code& error) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails on a taken name in one step.
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    error.clear();
+    return true;
+  }
+  error = LastError();
+  return false;
+}
+
+}  // namespace velmor
