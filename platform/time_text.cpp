@@ -45,18 +45,12 @@ const std::locale& UserLocale() {
 std::string TimeText() {
   return TimeText(LocalNow());
 }
-std::string TimeText(const std::tm& when) {
-  return TimeText(when, UserLocale());
-}
 std::string TimeText(const std::tm& when, const std::locale& locale) {
   return FormatTime(when, locale, "%X");
 }
 
 std::string DateText() {
   return DateText(LocalNow());
-}
-std::string DateText(const std::tm& when) {
-  return DateText(when, UserLocale());
 }
 std::string DateText(const std::tm& when, const std::locale& locale) {
   return FormatTime(when, locale, "%x");

@@ -4,7 +4,9 @@
 #include <locale>
 #include <string>
 
-// The time and date texts that log lines carry, in the user's locale.
+// The time and date texts that log lines carry, in the user's locale as the system formats
+// them: on POSIX the C++ locale of the environment, on Windows the user's regional settings
+// (GetTimeFormatEx, GetDateFormatEx).
 //
 // The texts are Windows-1252 like all text in the program. The formats used (long time,
 // short date) are plain digits and separators in practice; should a locale produce UTF-8
@@ -21,14 +23,16 @@ std::tm LocalTime(std::time_t when);
 // this system does not have. Made once.
 const std::locale& UserLocale();
 
-// The local time in the locale's long time format (%X), e.g. "14:05:09".
+// The local time in the user's long time format, e.g. "14:05:09".
 std::string TimeText();
 std::string TimeText(const std::tm& when);
+// The same in a given C++ locale (%X).
 std::string TimeText(const std::tm& when, const std::locale& locale);
 
-// The local date in the locale's short date format (%x), e.g. "07.12.2026".
+// The local date in the user's short date format, e.g. "07.12.2026".
 std::string DateText();
 std::string DateText(const std::tm& when);
+// The same in a given C++ locale (%x).
 std::string DateText(const std::tm& when, const std::locale& locale);
 
 }  // namespace velmor
