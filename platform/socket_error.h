@@ -10,6 +10,7 @@ namespace velmor {
 
 constexpr int kWsaInterrupted = 10004;      // WSAEINTR
 constexpr int kWsaAccessDenied = 10013;     // WSAEACCES
+constexpr int kWsaWouldBlock = 10035;       // WSAEWOULDBLOCK
 constexpr int kWsaNotSocket = 10038;        // WSAENOTSOCK
 constexpr int kWsaAddressInUse = 10048;     // WSAEADDRINUSE
 constexpr int kWsaAddressNotAvail = 10049;  // WSAEADDRNOTAVAIL

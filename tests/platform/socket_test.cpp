@@ -1,12 +1,12 @@
 #include "platform/socket.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <array>
 #include <future>
 #include <thread>
+
+#include "tests/support/system.h"
 
 namespace velmor {
 namespace {
@@ -26,10 +26,10 @@ struct Pair {
   }
 };
 
-TEST(SocketTest, SocketsAreCloseOnExec) {
+TEST(SocketTest, SocketsAreNotInheritedByChildProcesses) {
   Pair pair;
   for (const Socket* socket : {&pair.listener, &pair.near, &pair.far}) {
-    EXPECT_TRUE(fcntl(socket->Handle(), F_GETFD) & FD_CLOEXEC);
+    EXPECT_FALSE(testing::InheritedByChildProcesses(socket->Handle()));
   }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -74,22 +73,6 @@ class CheckingTap : public TIdConnectionIntercept {
   std::mutex mutex_;
   std::map<const TIdTCPConnection*, Owner> owners_;
 };
-
-// Counts entries of a /proc directory (descriptors, threads) of this process.
-inline int CountEntries(const char* path) {
-  int count = 0;
-  if (DIR* dir = opendir(path)) {
-    while (dirent* entry = readdir(dir)) {
-      if (entry->d_name[0] != '.') ++count;
-    }
-    closedir(dir);
-  }
-  return count;
-}
-
-inline int ProcessThreads() {
-  return CountEntries("/proc/self/task");
-}
 
 // Both directions of a fresh connection work.
 inline void ExpectRelayStillServes(RelayedPair pair) {

@@ -1,11 +1,6 @@
 #pragma once
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +9,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "tests/support/system.h"
 
 // Traffic for fault and load tests of the relay: byte streams that need no storage and a
 // poll loop that drives many non-blocking loopback ends from one thread, so hundreds of
@@ -78,8 +74,7 @@ struct Stream {
 // Closes with a reset instead of a FIN: pending data on both sides is dropped.
 inline void Abort(Socket& socket) {
   if (!socket.IsOpen()) return;
-  linger option{1, 0};
-  ::setsockopt(socket.Handle(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+  AbortOnClose(socket);
   socket.Close();
 }
 
@@ -153,7 +148,7 @@ struct Peer {
                (close_on_peer_close && SawClose())) {
       Close();
     } else if (finish_when_sent && sent == out.length && !finished) {
-      ::shutdown(socket.Handle(), SHUT_WR);
+      socket.Shutdown(Socket::Direction::kSend);
       finished = true;
     }
   }
@@ -161,13 +156,13 @@ struct Peer {
  private:
   void Receive(std::vector<std::uint8_t>& scratch) {
     if (!reading || SawClose()) return;
-    ssize_t n =
-        ::recv(socket.Handle(), scratch.data(), std::min(read_size, scratch.size()), MSG_DONTWAIT);
+    int error = 0;
+    const long n = ReceiveNow(socket, scratch.data(), std::min(read_size, scratch.size()), &error);
     if (n > 0) {
       Check(scratch.data(), static_cast<std::size_t>(n));
     } else if (n == 0) {
       eof = true;
-    } else if (errno == ECONNRESET || errno == EPIPE) {
+    } else if (error == kWsaConnReset || error == kWsaShutdown || error == kWsaConnAborted) {
       reset = true;
     }
   }
@@ -197,13 +192,14 @@ struct Peer {
     if (block_left_ == 0) block_left_ = block_size(random);
     std::uint64_t n = std::min<std::uint64_t>({block_left_, SendLimit() - sent, Pattern::kWindow});
     if (n == 0) return;
-    ssize_t taken = ::send(socket.Handle(), out.At(sent), n, MSG_DONTWAIT | MSG_NOSIGNAL);
+    int error = 0;
+    const long taken = SendNow(socket, out.At(sent), n, &error);
     if (taken > 0) {
       sent += static_cast<std::uint64_t>(taken);
       block_left_ -= static_cast<std::size_t>(taken);
-    } else if (taken < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+    } else if (taken < 0 && error != kWsaWouldBlock && error != kWsaInterrupted) {
       send_failed = true;
-      if (errno == ECONNRESET) reset = true;
+      if (error == kWsaConnReset || error == kWsaConnAborted) reset = true;
     }
   }
 
@@ -211,14 +207,11 @@ struct Peer {
 };
 
 // Runs poll() over the open peers until `done` holds or `limit` has passed; true when
-// `done` held. Peers are made non-blocking here. `done` runs on the calling thread.
+// `done` held. Peers never wait in a receive or send. `done` runs on the calling thread.
 template <typename Done>
 bool Drive(const std::vector<Peer*>& peers, Done done, std::chrono::milliseconds limit) {
-  for (Peer* peer : peers) {
-    if (peer->socket.IsOpen()) ::fcntl(peer->socket.Handle(), F_SETFL, O_NONBLOCK);
-  }
   std::vector<std::uint8_t> scratch(64 * 1024);
-  std::vector<pollfd> entries;
+  std::vector<PollEntry> entries;
   std::vector<Peer*> polled;
   auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
@@ -230,11 +223,11 @@ bool Drive(const std::vector<Peer*>& peers, Done done, std::chrono::milliseconds
     for (Peer* peer : peers) {
       short events = peer->Events();
       if (events == 0) continue;
-      entries.push_back(pollfd{peer->socket.Handle(), events, 0});
+      entries.push_back(WatchFor(peer->socket, events));
       polled.push_back(peer);
     }
     if (entries.empty()) return false;  // nothing can change any more
-    if (::poll(entries.data(), entries.size(), 50) <= 0) continue;
+    if (Poll(entries, 50) <= 0) continue;
     for (std::size_t i = 0; i < entries.size(); ++i) {
       if (entries[i].revents != 0) polled[i]->Step(entries[i].revents, scratch);
     }

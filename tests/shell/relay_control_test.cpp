@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "platform/socket.h"
 #include "relay/mapped_port.h"
 #include "relay/thread_count.h"
 #include "tests/shell/main_form_fixture.h"
@@ -139,19 +135,14 @@ TEST_F(RelayControlTest, RelayToItsOwnListenerIsRefusedFromEveryPath) {
 }
 
 TEST_F(RelayControlTest, PortInUseIsReportedAndLeavesTheWindowStopped) {
-  const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(blocker, 1), 0);
-  socklen_t length = sizeof address;
-  ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
+  Socket blocker = Socket::Open();
+  blocker.Bind(0, 0);  // every local address
+  blocker.Listen(1);
 
   TMainForm& form = CreateStopped();
-  form.UOClientPort.SetText(std::to_string(ntohs(address.sin_port)));
+  form.UOClientPort.SetText(std::to_string(blocker.LocalPort()));
   form.StartButton.Click();
-  ::close(blocker);
+  blocker.Close();
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_EQ(dialogs_.boxes[0].text, "Could not bind socket. Address and port are already in use.");
   EXPECT_FALSE(form.Running());

@@ -2,10 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -17,6 +15,7 @@
 #include "platform/exception.h"
 #include "platform/time_text.h"
 #include "tests/support/rtf_reader.h"
+#include "tests/support/system.h"
 
 namespace velmor {
 namespace {
@@ -189,22 +188,18 @@ TEST_F(ConversationLogTest, UnwritableFolderRaisesTheReasonInGerman) {
 }
 
 TEST_F(ConversationLogTest, WriteFailingMidwayLeavesNoFile) {
+  if (!testing::FileSizeLimit::kPossible) GTEST_SKIP() << testing::kNoFileSizeLimit;
   FillLog(2000);
-  // A file size limit makes the write fail partway through, as a full disk would.
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit small = old_limit;
-  small.rlim_cur = 4096;
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   std::string message;
-  try {
-    log_.SaveLogFile(dir_.string(), ExitTime());
-  } catch (const Exception& error) {
-    message = error.what();
+  {
+    // A file size limit makes the write fail partway through, as a full disk would.
+    testing::FileSizeLimit limit(4096);
+    try {
+      log_.SaveLogFile(dir_.string(), ExitTime());
+    } catch (const Exception& error) {
+      message = error.what();
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
 
   EXPECT_THAT(message, HasSubstr("Velmor_Logfile_20260203_0905.rtf\" konnte nicht geschrieben "
                                  "werden: " +

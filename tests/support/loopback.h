@@ -1,10 +1,5 @@
 #pragma once
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +13,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "tests/support/system.h"
 
 // Real loopback sockets for tests and benchmarks. Every wait is bounded: sockets made here
 // give up a receive or send after kPatience, which fails a test or ends a benchmark with an
@@ -26,12 +22,6 @@ namespace velmor::testing {
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 constexpr auto kPatience = std::chrono::seconds(5);
-
-inline void LimitWaits(Socket& socket, std::chrono::seconds patience = kPatience) {
-  timeval limit{static_cast<time_t>(patience.count()), 0};
-  setsockopt(socket.Handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(socket.Handle(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-}
 
 // A listening socket on 127.0.0.1 with a port of the system's choice.
 inline Socket ListenLoopback(int backlog = 16) {
@@ -125,19 +115,6 @@ inline bool Eventually(const std::function<bool()>& condition) {
   return true;
 }
 
-// The number of descriptors the process has open.
-inline int OpenDescriptors() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (dirent* entry = readdir(dir)) {
-      if (entry->d_name[0] != '.') ++count;
-    }
-    closedir(dir);
-    --count;  // the directory stream itself
-  }
-  return count;
-}
-
 // A free loopback port with nothing listening on it (connects are refused), for a relay or
 // another process to bind.
 inline std::uint16_t UnusedPort() {
@@ -147,7 +124,7 @@ inline std::uint16_t UnusedPort() {
 }
 
 // True when some socket of this machine listens on TCP `port` (IPv4 or IPv6): for a port
-// that another process binds.
+// that another process binds. Linux only: it reads /proc.
 inline bool Listening(std::uint16_t port) {
   char wanted[8];
   std::snprintf(wanted, sizeof wanted, ":%04X", port);
@@ -187,7 +164,7 @@ struct BlackHoleServer {
     listener.Listen(0);
     for (Socket& filler : fillers) {
       filler = Socket::Open();
-      ::fcntl(filler.Handle(), F_SETFL, O_NONBLOCK);
+      MakeNonBlocking(filler);
       try {
         filler.Connect(kLoopback, listener.LocalPort());
       } catch (const EIdSocketError&) {

@@ -1,0 +1,360 @@
+#pragma once
+
+// What tests ask of the operating system directly, past the platform layer: socket options
+// and transfers that never wait, for peers that misbehave on purpose; the sockets, handles
+// and threads of this process; limits that make the system refuse. One implementation per
+// system, both in this one place.
+
+#ifdef _WIN32
+#include <windows.h>
+#include <winsock2.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
+#include <cerrno>
+#include <csignal>
+#endif
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/socket.h"
+#include "platform/socket_error.h"
+
+namespace velmor::testing {
+
+#ifdef _WIN32
+
+// Socket handles are kernel handles, of which only the low 32 bits are ever significant.
+inline SOCKET Native(int handle) {
+  return static_cast<SOCKET>(static_cast<std::intptr_t>(handle));
+}
+
+inline void SetOption(int handle, int level, int name, const void* value, int size) {
+  ::setsockopt(Native(handle), level, name, static_cast<const char*>(value), size);
+}
+
+// A receive or send that never waits: the socket is non-blocking for the one call.
+template <typename Call>
+long WithoutWaiting(const Socket& socket, int* error, Call call) {
+  u_long on = 1;
+  u_long off = 0;
+  ::ioctlsocket(Native(socket.Handle()), FIONBIO, &on);
+  const int result = call(Native(socket.Handle()));
+  if (result < 0 && error != nullptr) *error = WSAGetLastError();
+  ::ioctlsocket(Native(socket.Handle()), FIONBIO, &off);
+  return result;
+}
+
+// Bytes sent, or -1 with the Windows Sockets error in `error` (10035: nothing taken now).
+inline long SendNow(const Socket& socket, const std::uint8_t* data, std::size_t size,
+                    int* error = nullptr) {
+  return WithoutWaiting(socket, error, [&](SOCKET s) {
+    return ::send(s, reinterpret_cast<const char*>(data), static_cast<int>(size), 0);
+  });
+}
+
+// Bytes received, 0 at the end of the stream, or -1 with the Windows Sockets error.
+inline long ReceiveNow(const Socket& socket, std::uint8_t* buffer, std::size_t size,
+                       int* error = nullptr) {
+  return WithoutWaiting(socket, error, [&](SOCKET s) {
+    return ::recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(size), 0);
+  });
+}
+
+inline void MakeNonBlocking(const Socket& socket) {
+  u_long on = 1;
+  ::ioctlsocket(Native(socket.Handle()), FIONBIO, &on);
+}
+
+using PollEntry = WSAPOLLFD;
+inline PollEntry WatchFor(const Socket& socket, short events) {
+  return PollEntry{Native(socket.Handle()), events, 0};
+}
+inline int Poll(std::vector<PollEntry>& entries, int timeout_ms) {
+  return ::WSAPoll(entries.data(), static_cast<ULONG>(entries.size()), timeout_ms);
+}
+
+inline void LimitWaits(Socket& socket, std::chrono::seconds patience) {
+  const DWORD limit = static_cast<DWORD>(std::chrono::milliseconds(patience).count());
+  SetOption(socket.Handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  SetOption(socket.Handle(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+inline void AbortOnClose(const Socket& socket) {
+  linger option{1, 0};
+  SetOption(socket.Handle(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+}
+
+inline bool InheritedByChildProcesses(int handle) {
+  DWORD flags = 0;
+  return GetHandleInformation(reinterpret_cast<HANDLE>(Native(handle)), &flags) &&
+         (flags & HANDLE_FLAG_INHERIT) != 0;
+}
+
+// Every socket this process holds. Handles are multiples of four and stay small.
+inline std::vector<int> OpenSockets() {
+  std::vector<int> sockets;
+  for (int handle = 4; handle < (1 << 16); handle += 4) {
+    int type = 0;
+    int length = sizeof type;
+    if (::getsockopt(Native(handle), SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type),
+                     &length) == 0) {
+      sockets.push_back(handle);
+    }
+  }
+  return sockets;
+}
+
+// The local and the peer address of a connected IPv4 socket, each as address and port.
+struct SocketEnds {
+  std::uint64_t local;
+  std::uint64_t peer;
+};
+inline std::optional<SocketEnds> EndsOf(int handle) {
+  sockaddr_in local{};
+  sockaddr_in peer{};
+  int length = sizeof local;
+  if (::getsockname(Native(handle), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    return std::nullopt;
+  }
+  length = sizeof peer;
+  if (::getpeername(Native(handle), reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+    return std::nullopt;
+  }
+  const auto key = [](const sockaddr_in& a) {
+    return (std::uint64_t{a.sin_addr.s_addr} << 16) | a.sin_port;
+  };
+  return SocketEnds{key(local), key(peer)};
+}
+
+// Handles of any kind this process holds.
+inline int OpenDescriptors() {
+  DWORD count = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &count);
+  return static_cast<int>(count);
+}
+
+inline int ProcessThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// Windows cannot tell how much a socket has sent and not yet had acknowledged.
+inline std::optional<std::uint64_t> SendQueueBytes(int) {
+  return std::nullopt;
+}
+inline std::optional<std::uint64_t> ReceiveQueueBytes(int handle) {
+  u_long bytes = 0;
+  if (::ioctlsocket(Native(handle), FIONREAD, &bytes) != 0) return std::nullopt;
+  return bytes;
+}
+
+// Why a test that needs a lowered limit does not run here.
+constexpr const char* kNoDescriptorLimit =
+    "Windows has no per-process limit on handles that a test could lower";
+constexpr const char* kNoFileSizeLimit =
+    "Windows has no per-process file size limit that makes a write fail midway";
+
+// Leaves exactly `free` descriptors for the whole process until destroyed (POSIX only).
+class DescriptorShortage {
+ public:
+  static constexpr bool kPossible = false;
+  explicit DescriptorShortage(int) {}
+};
+
+// Makes every write past `bytes` of a file fail until destroyed (POSIX only).
+class FileSizeLimit {
+ public:
+  static constexpr bool kPossible = false;
+  explicit FileSizeLimit(std::uint64_t) {}
+};
+
+#else
+
+inline void SetOption(int handle, int level, int name, const void* value, socklen_t size) {
+  ::setsockopt(handle, level, name, value, size);
+}
+
+inline long SendNow(const Socket& socket, const std::uint8_t* data, std::size_t size,
+                    int* error = nullptr) {
+  const ssize_t result = ::send(socket.Handle(), data, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+  if (result < 0 && error != nullptr) *error = WsaErrorFromErrno(errno);
+  return static_cast<long>(result);
+}
+
+inline long ReceiveNow(const Socket& socket, std::uint8_t* buffer, std::size_t size,
+                       int* error = nullptr) {
+  const ssize_t result = ::recv(socket.Handle(), buffer, size, MSG_DONTWAIT);
+  if (result < 0 && error != nullptr) *error = WsaErrorFromErrno(errno);
+  return static_cast<long>(result);
+}
+
+inline void MakeNonBlocking(const Socket& socket) {
+  ::fcntl(socket.Handle(), F_SETFL, ::fcntl(socket.Handle(), F_GETFL) | O_NONBLOCK);
+}
+
+using PollEntry = pollfd;
+inline PollEntry WatchFor(const Socket& socket, short events) {
+  return PollEntry{socket.Handle(), events, 0};
+}
+inline int Poll(std::vector<PollEntry>& entries, int timeout_ms) {
+  return ::poll(entries.data(), entries.size(), timeout_ms);
+}
+
+inline void LimitWaits(Socket& socket, std::chrono::seconds patience) {
+  timeval limit{static_cast<time_t>(patience.count()), 0};
+  SetOption(socket.Handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  SetOption(socket.Handle(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+inline void AbortOnClose(const Socket& socket) {
+  linger option{1, 0};
+  SetOption(socket.Handle(), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+}
+
+inline bool InheritedByChildProcesses(int handle) {
+  const int flags = ::fcntl(handle, F_GETFD);
+  return flags >= 0 && (flags & FD_CLOEXEC) == 0;
+}
+
+inline std::vector<int> OpenSockets() {
+  std::vector<int> sockets;
+  for (int fd = 3; fd < 4096; ++fd) {
+    int type = 0;
+    socklen_t length = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0) sockets.push_back(fd);
+  }
+  return sockets;
+}
+
+struct SocketEnds {
+  std::uint64_t local;
+  std::uint64_t peer;
+};
+inline std::optional<SocketEnds> EndsOf(int handle) {
+  sockaddr_in local{};
+  sockaddr_in peer{};
+  socklen_t length = sizeof local;
+  if (::getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length) != 0) return std::nullopt;
+  length = sizeof peer;
+  if (::getpeername(handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return std::nullopt;
+  const auto key = [](const sockaddr_in& a) {
+    return (std::uint64_t{a.sin_addr.s_addr} << 16) | a.sin_port;
+  };
+  return SocketEnds{key(local), key(peer)};
+}
+
+// Entries of a /proc directory (descriptors, threads) of this process.
+inline int CountEntries(const char* path) {
+  int count = 0;
+  if (DIR* dir = opendir(path)) {
+    while (dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+  }
+  return count;
+}
+
+inline int OpenDescriptors() {
+  return CountEntries("/proc/self/fd") - 1;  // the directory stream itself
+}
+
+inline int ProcessThreads() {
+  return CountEntries("/proc/self/task");
+}
+
+inline std::optional<std::uint64_t> QueuedBytes(int handle, unsigned long request) {
+  int bytes = 0;
+  if (handle < 0 || ::ioctl(handle, request, &bytes) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(bytes);
+}
+inline std::optional<std::uint64_t> SendQueueBytes(int handle) {
+  return QueuedBytes(handle, SIOCOUTQ);
+}
+inline std::optional<std::uint64_t> ReceiveQueueBytes(int handle) {
+  return QueuedBytes(handle, SIOCINQ);
+}
+
+constexpr const char* kNoDescriptorLimit = "";
+constexpr const char* kNoFileSizeLimit = "";
+
+class DescriptorShortage {
+ public:
+  static constexpr bool kPossible = true;
+
+  // Lowers the limit and fills every other free slot below it.
+  explicit DescriptorShortage(int free) {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = static_cast<rlim_t>(OpenDescriptors() + 64);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    for (int fd; fillers_.size() < 4096 && (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+      fillers_.push_back(fd);
+    }
+    for (int i = 0; i < free && !fillers_.empty(); ++i) {
+      ::close(fillers_.back());
+      fillers_.pop_back();
+    }
+  }
+  ~DescriptorShortage() {
+    for (int fd : fillers_) ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+  DescriptorShortage(const DescriptorShortage&) = delete;
+  DescriptorShortage& operator=(const DescriptorShortage&) = delete;
+
+ private:
+  rlimit saved_{};
+  std::vector<int> fillers_;
+};
+
+class FileSizeLimit {
+ public:
+  static constexpr bool kPossible = true;
+
+  // A write past the limit fails with EFBIG instead of raising SIGXFSZ.
+  explicit FileSizeLimit(std::uint64_t bytes) : old_handler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit small = saved_;
+    small.rlim_cur = static_cast<rlim_t>(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*old_handler_)(int);
+};
+
+#endif
+
+}  // namespace velmor::testing
