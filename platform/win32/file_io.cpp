@@ -116,6 +116,13 @@ bool WriteNewFile(const fs::path& path, std::string_view content, std::error_cod
 }
 
 bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& error) {
+  // Windows refuses to replace a folder by a file, but not every implementation of its
+  // calls does: a folder of that name stays, whatever it holds.
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error = std::make_error_code(std::errc::is_a_directory);
+    return false;
+  }
   // ReplaceFileW keeps what belongs to the old file (attributes, security, creation time);
   // a name not taken yet is simply moved to.
   if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
