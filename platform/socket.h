@@ -7,15 +7,18 @@
 #include "platform/socket_error.h"
 
 // A thin owner of one IPv4 TCP socket in blocking mode. Every failure raises EIdSocketError
-// with the Windows Sockets number (platform/socket_error.h). Sockets are opened
-// close-on-exec, and sending never raises SIGPIPE.
+// with the Windows Sockets number (platform/socket_error.h). Sockets are not inherited by
+// child processes (close-on-exec), and sending never raises SIGPIPE. POSIX sockets in
+// posix/socket.cpp, Winsock 2 in win32/socket.cpp; a handle is an int on both (Windows
+// socket handles are kernel handles, whose significant bits fit).
 //
 // A Socket is not synchronised: one thread uses it, except that Shutdown() may be called
 // from another thread as long as the owner guarantees the handle is not closed meanwhile.
 namespace velmor {
 
-// Starts the platform's socket layer once per process. Where it cannot start, raises
-// "Winsock Initialization Error."; on POSIX there is nothing to start.
+// Starts the platform's socket layer once per process (Winsock 2.2; every call that needs
+// it starts it too). Where it cannot start, raises "Winsock Initialization Error."; on
+// POSIX there is nothing to start.
 void StartSocketLayer();
 
 class Socket {
@@ -50,7 +53,8 @@ class Socket {
   // `wake` handle (a WakeEvent's), the attempt also ends as soon as that becomes readable,
   // raising EIdSocketError 10004 (interrupted); the socket is then of no further use.
   void Connect(std::uint32_t address, std::uint16_t port, int wake = kNoHandle);
-  // One receive of at most `size` bytes; 0 means the peer has closed its side.
+  // One receive of at most `size` bytes; 0 means the peer has closed its side, or this
+  // socket's receiving was shut down.
   std::size_t Receive(std::uint8_t* buffer, std::size_t size);
   // One send; returns how many bytes the system took (possibly fewer than `size`).
   std::size_t Send(const std::uint8_t* data, std::size_t size);
@@ -62,20 +66,26 @@ class Socket {
   // Closes the handle; closing a closed socket does nothing.
   void Close() noexcept;
 
-  // Bytes sent on this socket that the peer has not acknowledged yet (its FIN included);
-  // 0 where the platform cannot tell. Stays above 0 after a reset: a receive then reports
-  // the end of the connection.
+  // Bytes sent on this socket that the peer has not acknowledged yet (its FIN included).
+  // Stays above 0 after a reset: a receive then reports the end of the connection. Windows
+  // cannot tell: there a socket that has sent anything reports kUnknownPending for good, so
+  // a close that waits for delivery waits for the peer to close instead.
   std::size_t PendingOutput() const noexcept;
+  static constexpr std::size_t kUnknownPending = std::size_t{1} << 30;
 
   std::uint16_t LocalPort() const;
 
  private:
   int handle_ = kNoHandle;
+  // Kept where the system cannot tell PendingOutput (Windows); POSIX asks the system.
+  [[maybe_unused]] bool has_sent_ = false;
 };
 
 // A one-way signal that readiness waits can watch beside their sockets: readable from the
 // first Signal() on, for good. Used to wake a thread from waits that closing a socket
-// cannot end (a connect attempt, a name lookup on another thread).
+// cannot end (a connect attempt, a name lookup on another thread). An eventfd (or a pipe)
+// on POSIX; on Windows, whose waits watch only sockets, a loopback datagram socket that
+// holds the one datagram sent to itself.
 class WakeEvent {
  public:
   // Raises EIdSocketError when the system has no descriptor left.

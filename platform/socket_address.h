@@ -23,6 +23,10 @@ std::uint32_t LookupHostName(const std::string& host);
 // IPv4-mapped IPv6 address ("::ffff:127.0.0.1"). nullopt for anything else.
 std::optional<std::uint32_t> ParseNumericAddress(std::string_view text);
 
+// The IPv4 address inside an IPv4-mapped IPv6 address text ("::ffff:127.0.0.1"), read as
+// the system reads IPv6 texts; nullopt for anything else.
+std::optional<std::uint32_t> ParseMappedIPv6(std::string_view text);
+
 // True for an IPv4 address (host byte order) that reaches this machine: 127.x.x.x, 0.0.0.0
 // and the addresses of its interfaces.
 bool IsThisMachineAddress(std::uint32_t address);

@@ -5,7 +5,8 @@
 #include "platform/exception.h"
 
 // Socket errors in the Windows Sockets numbering, whatever the platform: the relay's
-// rules (which codes close a connection, which end a listener) are written in it.
+// rules (which codes close a connection, which end a listener) are written in it. On POSIX,
+// platform/posix/socket_errno.h maps the system's errno values onto it.
 namespace velmor {
 
 constexpr int kWsaInterrupted = 10004;      // WSAEINTR
@@ -23,13 +24,6 @@ constexpr int kWsaHostNotFound = 11001;     // WSAHOST_NOT_FOUND
 constexpr int kWsaTryAgain = 11002;         // WSATRY_AGAIN
 constexpr int kWsaNoRecovery = 11003;       // WSANO_RECOVERY
 constexpr int kWsaNoData = 11004;           // WSANO_DATA
-
-// The Windows Sockets number for a POSIX errno value. A value without a counterpart is
-// returned unchanged (it then has no description).
-int WsaErrorFromErrno(int error);
-
-// The Windows Sockets number for a getaddrinfo() failure code.
-int WsaErrorFromLookup(int gai_error);
 
 // The fixed description of a Windows Sockets number ("Connection reset by peer."), or ""
 // for a number without an entry.
@@ -51,7 +45,8 @@ class EIdClosedSocket : public Exception {
   EIdClosedSocket();
 };
 
-// Throws EIdSocketError for the calling thread's current errno.
+// Throws EIdSocketError for the calling thread's last socket failure (errno on POSIX,
+// WSAGetLastError on Windows).
 [[noreturn]] void RaiseLastSocketError();
 
 }  // namespace velmor

@@ -1,15 +1,12 @@
 #include "platform/socket_address.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <ifaddrs.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <unistd.h>
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/system.h"
 
 namespace velmor {
 namespace {
@@ -29,20 +26,6 @@ TEST(ParseDottedQuadTest, AnythingElseIsNoAddress) {
   }
 }
 
-// What the system's resolver makes of a text without asking anyone, or nullopt.
-std::optional<std::uint32_t> SystemReading(const std::string& text) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICHOST;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) return std::nullopt;
-  const std::uint32_t address =
-      ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-  freeaddrinfo(found);
-  return address;
-}
-
 TEST(ParseNumericAddressTest, ReadsEveryNumericSpellingAsTheSystemResolverDoes) {
   for (const char* text :
        {"127.1", "127.0.1", "0x7f.1", "0X7F.0x1", "2130706433", "017700000001", "0", "00", "0x0",
@@ -53,20 +36,14 @@ TEST(ParseNumericAddressTest, ReadsEveryNumericSpellingAsTheSystemResolverDoes) 
         "0x100000000", "1.2.3.4.", "1.2.3.4.5", "1.", ".1", "1..2", " 1.2.3.4", "1.2.3.4 ", "+1",
         "-1", "1e3", "::1", "::", "::127.0.0.1", "::ffff:0:7f00:1", "::ffff:1.2.3.4%lo",
         "localhost"}) {
-    EXPECT_EQ(ParseNumericAddress(text), SystemReading(text)) << '"' << text << '"';
+    EXPECT_EQ(ParseNumericAddress(text), testing::NumericReading(text)) << '"' << text << '"';
   }
 }
 
 TEST(IsThisMachineAddressTest, LoopbackAnyAndInterfacesButNothingElse) {
   std::vector<std::uint32_t> local = {0x7F000001, 0x7F020304, 0x7FFFFFFF, 0};
   std::vector<std::uint32_t> remote = {0xC0000201, 0x80000001, 0x7E000001};
-  ifaddrs* list = nullptr;
-  ASSERT_EQ(getifaddrs(&list), 0);
-  for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-    local.push_back(ntohl(reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr));
-  }
-  freeifaddrs(list);
+  for (std::uint32_t address : testing::InterfaceAddresses()) local.push_back(address);
   for (std::uint32_t address : local) EXPECT_TRUE(IsThisMachineAddress(address)) << address;
   for (std::uint32_t address : remote) EXPECT_FALSE(IsThisMachineAddress(address)) << address;
 }

@@ -15,20 +15,20 @@ constexpr std::uint32_t kLoopback = 0x7F000001;
 
 struct Pair {
   Socket listener = Socket::Open();
-  Socket near;
-  Socket far;
+  Socket client;
+  Socket accepted;
   Pair() {
     listener.Bind(kLoopback, 0);
     listener.Listen(4);
-    near = Socket::Open();
-    near.Connect(kLoopback, listener.LocalPort());
-    far = listener.Accept();
+    client = Socket::Open();
+    client.Connect(kLoopback, listener.LocalPort());
+    accepted = listener.Accept();
   }
 };
 
 TEST(SocketTest, SocketsAreNotInheritedByChildProcesses) {
   Pair pair;
-  for (const Socket* socket : {&pair.listener, &pair.near, &pair.far}) {
+  for (const Socket* socket : {&pair.listener, &pair.client, &pair.accepted}) {
     EXPECT_FALSE(testing::InheritedByChildProcesses(socket->Handle()));
   }
 }
@@ -36,12 +36,12 @@ TEST(SocketTest, SocketsAreNotInheritedByChildProcesses) {
 TEST(SocketTest, ShutdownWakesAWaitInAnotherThread) {
   Pair pair;
   auto wait = std::async(std::launch::async, [&] {
-    std::array<int, 1> handles{pair.far.Handle()};
+    std::array<int, 1> handles{pair.accepted.Handle()};
     std::array<bool, 1> readable{};
     return WaitForReadable(handles, readable, -1);
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  pair.far.Shutdown(Socket::Direction::kBoth);
+  pair.accepted.Shutdown(Socket::Direction::kBoth);
   ASSERT_EQ(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_EQ(wait.get(), 1);
 }
@@ -50,8 +50,8 @@ TEST(SocketTest, WaitReportsWhichSocketIsReadable) {
   Pair first;
   Pair second;
   const std::uint8_t byte = 1;
-  second.near.Send(&byte, 1);
-  std::array<int, 2> handles{first.far.Handle(), second.far.Handle()};
+  second.client.Send(&byte, 1);
+  std::array<int, 2> handles{first.accepted.Handle(), second.accepted.Handle()};
   std::array<bool, 2> readable{};
   EXPECT_EQ(WaitForReadable(handles, readable, 1000), 1);
   EXPECT_FALSE(readable[0]);
@@ -61,10 +61,10 @@ TEST(SocketTest, WaitReportsWhichSocketIsReadable) {
 
 TEST(SocketTest, SendingToAClosedPeerRaisesInsteadOfSignalling) {
   Pair pair;
-  pair.far.Close();
+  pair.accepted.Close();
   std::vector<std::uint8_t> block(65536, 0);
   try {
-    for (int i = 0; i < 100; ++i) pair.near.Send(block.data(), block.size());
+    for (int i = 0; i < 100; ++i) pair.client.Send(block.data(), block.size());
     FAIL() << "send kept succeeding";
   } catch (const EIdSocketError& error) {
     EXPECT_TRUE(error.LastError() == kWsaShutdown || error.LastError() == kWsaConnReset)
@@ -86,9 +86,9 @@ TEST(SocketTest, BindingATakenPortRaises10048) {
 
 TEST(SocketTest, ReceiveReportsPeerCloseAsZero) {
   Pair pair;
-  pair.near.Close();
+  pair.client.Close();
   std::uint8_t buffer[8];
-  EXPECT_EQ(pair.far.Receive(buffer, sizeof buffer), 0u);
+  EXPECT_EQ(pair.accepted.Receive(buffer, sizeof buffer), 0u);
 }
 
 }  // namespace

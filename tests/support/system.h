@@ -6,13 +6,20 @@
 // system, both in this one place.
 
 #ifdef _WIN32
-#include <windows.h>
 #include <winsock2.h>
-// After windows.h, which it needs.
+#include <ws2tcpip.h>
+
+#include <windows.h>
+
+// These need the two above.
+#include <iphlpapi.h>
 #include <tlhelp32.h>
 #else
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -30,10 +37,14 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/socket.h"
 #include "platform/socket_error.h"
+#ifndef _WIN32
+#include "platform/posix/socket_errno.h"
+#endif
 
 namespace velmor::testing {
 
@@ -162,6 +173,31 @@ inline int ProcessThreads() {
   return count;
 }
 
+// This machine's host name, as the system reports it.
+inline std::string HostName() {
+  StartSocketLayer();
+  char name[256] = {};
+  ::gethostname(name, sizeof name - 1);
+  return name;
+}
+
+// The IPv4 addresses of this machine's interfaces, loopback included, in host byte order.
+inline std::vector<std::uint32_t> InterfaceAddresses() {
+  std::vector<std::uint32_t> addresses;
+  ULONG size = 64 * 1024;
+  std::vector<unsigned char> buffer(size);
+  auto* list = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+  if (GetAdaptersAddresses(AF_INET, 0, nullptr, list, &size) != NO_ERROR) return addresses;
+  for (auto* adapter = list; adapter != nullptr; adapter = adapter->Next) {
+    for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr;
+         unicast = unicast->Next) {
+      const auto* in = reinterpret_cast<const sockaddr_in*>(unicast->Address.lpSockaddr);
+      addresses.push_back(ntohl(in->sin_addr.s_addr));
+    }
+  }
+  return addresses;
+}
+
 // Windows cannot tell how much a socket has sent and not yet had acknowledged.
 inline std::optional<std::uint64_t> SendQueueBytes(int) {
   return std::nullopt;
@@ -267,6 +303,24 @@ inline std::optional<SocketEnds> EndsOf(int handle) {
   return SocketEnds{key(local), key(peer)};
 }
 
+inline std::string HostName() {
+  char name[256] = {};
+  ::gethostname(name, sizeof name - 1);
+  return name;
+}
+
+inline std::vector<std::uint32_t> InterfaceAddresses() {
+  std::vector<std::uint32_t> addresses;
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return addresses;
+  for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    addresses.push_back(ntohl(reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr));
+  }
+  ::freeifaddrs(list);
+  return addresses;
+}
+
 // Entries of a /proc directory (descriptors, threads) of this process.
 inline int CountEntries(const char* path) {
   int count = 0;
@@ -356,5 +410,20 @@ class FileSizeLimit {
 };
 
 #endif
+
+// What the system's resolver makes of a text without asking anyone, or nullopt.
+inline std::optional<std::uint32_t> NumericReading(const std::string& text) {
+  StartSocketLayer();
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) return std::nullopt;
+  const std::uint32_t address =
+      ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+  ::freeaddrinfo(found);
+  return address;
+}
 
 }  // namespace velmor::testing

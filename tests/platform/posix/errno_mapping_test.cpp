@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/posix/socket_errno.h"
 #include "platform/socket_error.h"
 
 namespace velmor {

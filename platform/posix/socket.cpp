@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/posix/socket_errno.h"
+
 namespace velmor {
 
 namespace {

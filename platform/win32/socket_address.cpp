@@ -1,0 +1,103 @@
+#include "platform/socket_address.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+// After the two above, which it needs: the interface list of the IP helper.
+#include <iphlpapi.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/socket.h"
+#include "platform/socket_error.h"
+#include "platform/text_codec.h"
+
+namespace velmor {
+
+std::uint32_t LookupHostName(const std::string& host) {
+  StartSocketLayer();
+  ADDRINFOW hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  ADDRINFOW* found = nullptr;
+  // The name as the user typed it, not as the ANSI code page would read its bytes.
+  const int error = GetAddrInfoW(Windows1252ToWide(host).c_str(), nullptr, &hints, &found);
+  // Its failures are Windows Sockets numbers already (11001 for an unknown host).
+  if (error != 0) throw EIdSocketError(error);
+  std::optional<std::uint32_t> address;
+  for (ADDRINFOW* entry = found; entry != nullptr && !address; entry = entry->ai_next) {
+    if (entry->ai_family == AF_INET) {
+      address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+    }
+  }
+  FreeAddrInfoW(found);
+  if (!address) throw EIdSocketError(kWsaHostNotFound);
+  return *address;
+}
+
+namespace {
+
+template <typename Match>
+bool AnyInterfaceAddress(ULONG family, Match match) {
+  std::vector<unsigned char> buffer;
+  ULONG size = 16 * 1024;
+  ULONG result = ERROR_BUFFER_OVERFLOW;
+  for (int tries = 0; tries < 3 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
+    buffer.resize(size);
+    result = GetAdaptersAddresses(
+        family, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER, nullptr,
+        reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+  }
+  if (result != NO_ERROR) return false;
+  for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data());
+       adapter != nullptr; adapter = adapter->Next) {
+    for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress;
+         unicast != nullptr; unicast = unicast->Next) {
+      const sockaddr* entry = unicast->Address.lpSockaddr;
+      if (entry != nullptr && entry->sa_family == family && match(entry)) return true;
+    }
+  }
+  return false;
+}
+
+bool ParseIPv6(std::string_view text, in6_addr& address) {
+  StartSocketLayer();
+  return ::inet_pton(AF_INET6, std::string(text).c_str(), &address) == 1;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseMappedIPv6(std::string_view text) {
+  in6_addr v6{};
+  if (!ParseIPv6(text, v6) || !IN6_IS_ADDR_V4MAPPED(&v6)) return std::nullopt;
+  const unsigned char* bytes = v6.s6_addr;
+  return std::uint32_t{bytes[12]} << 24 | std::uint32_t{bytes[13]} << 16 |
+         std::uint32_t{bytes[14]} << 8 | bytes[15];
+}
+
+bool IsThisMachineAddress(std::uint32_t address) {
+  if ((address >> 24) == 127 || address == 0) return true;
+  return AnyInterfaceAddress(AF_INET, [address](const sockaddr* entry) {
+    return ntohl(reinterpret_cast<const sockaddr_in*>(entry)->sin_addr.s_addr) == address;
+  });
+}
+
+bool IsThisMachineIPv6Text(const std::string& text) {
+  in6_addr v6{};
+  if (!ParseIPv6(text, v6)) return false;
+  if (IN6_IS_ADDR_LOOPBACK(&v6) || IN6_IS_ADDR_UNSPECIFIED(&v6)) return true;
+  return AnyInterfaceAddress(AF_INET6, [&v6](const sockaddr* entry) {
+    const in6_addr& other = reinterpret_cast<const sockaddr_in6*>(entry)->sin6_addr;
+    return std::memcmp(&other, &v6, sizeof v6) == 0;
+  });
+}
+
+bool IsOwnHostName(const std::string& host) {
+  StartSocketLayer();
+  wchar_t name[256] = {};
+  if (GetHostNameW(name, 255) != 0) return false;
+  return name[0] != L'\0' && EqualsIgnoringCase(WideToWindows1252(name), host);
+}
+
+}  // namespace velmor
