@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "shell/UOListener.h"
 #include "shell/tray_images.h"
 #include "tests/fakes/fake_media.h"
@@ -17,13 +18,18 @@
 
 namespace velmor::testing {
 
+// The folder's name has letters beyond ASCII, as a player's may.
+inline const std::string kFolderWord =
+    "Gr\xFC\xDF"
+    "e";
+
 // A main window over fakes, with its files in a fresh folder of its own.
 class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = std::filesystem::temp_directory_path() /
-              ("velmor_form_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+              PathFromText("velmor_" + kFolderWord + "_" + std::to_string(::getpid()) + "_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
   }

@@ -299,6 +299,7 @@ TEST_F(MainFormTest, ExitInAnUnwritableFolderReportsBothFailuresAndStillEnds) {
   ASSERT_EQ(dialogs_.boxes.size(), 2u);
   EXPECT_EQ(dialogs_.boxes[0].kind, RecordingDialogs::Box::kError);
   EXPECT_NE(dialogs_.boxes[0].text.find("Velmor_Logfile_"), std::string::npos);
+  EXPECT_NE(dialogs_.boxes[0].text.find(kFolderWord), std::string::npos) << "folder misnamed";
   EXPECT_EQ(dialogs_.boxes[1].text, "Konfiguration konnte nicht gespeichert werden!");
   EXPECT_EQ(dialogs_.boxes[1].caption, "Achtung!");
   EXPECT_EQ(tray_.removes, 1);
