@@ -54,6 +54,18 @@ class LockedFile {
   using Handle = int;
   static constexpr Handle kClosed = -1;
 #endif
+
+  // What each system does its own way (posix/ and win32/locked_file.cpp).
+  // A new file at `path`; std::errc::file_exists when the name is taken.
+  static Handle CreateNew(const std::filesystem::path& path, std::error_code& error);
+  // The file at `path`, not followed through a symbolic link.
+  static Handle OpenExisting(const std::filesystem::path& path, std::error_code& error);
+  // Takes the exclusive lock without waiting; the reason in `error` when it cannot.
+  static bool Lock(Handle handle, std::error_code& error);
+  // True when `path` still names the held file itself (not a link to it).
+  static bool SameFile(Handle handle, const std::filesystem::path& path);
+  static void CloseHandleOf(Handle& handle);
+
   Handle handle_ = kClosed;
   std::filesystem::path path_;
 };
