@@ -16,7 +16,9 @@ namespace velmor {
 
 // The path, in the file system's encoding, of what `name` stands for: each component is
 // taken as written where that exists, and otherwise as the one entry of its folder that
-// differs from it only in case (the first in byte order where several do). Folders on the
+// differs from it only in case (the first in byte order where several do). On Windows, whose
+// file system does all this itself, it is `name` (Windows-1252, for PathFromText) once the
+// file system has found it. Folders on the
 // way must be folders; the last component may be anything, so the caller checks its kind.
 // Nothing when a component cannot be found, the name is empty, contains a NUL, or has a
 // component of nothing but blanks and dots.
