@@ -33,6 +33,10 @@ bool WriteNewFile(const std::filesystem::path& path, std::string_view content,
 bool RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                      std::error_code& error);
 
+// True when RenameReplacing can replace a file that this process holds open (POSIX);
+// Windows refuses.
+bool CanReplaceFileHeldOpen();
+
 // Gives the file `from` the name `to` unless that name is taken; then it fails with
 // std::errc::file_exists and `from` stays. No other process can slip in between the check
 // and the rename.

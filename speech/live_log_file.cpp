@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/file_io.h"
 
 namespace velmor {
 namespace {
@@ -127,6 +128,9 @@ bool LiveLogFile::WriteWholeFile() {
     return false;
   }
   if (file_.IsOpen()) {
+    // Where the system gives no file the name of one held open (Windows), the old file is let
+    // go first; for that moment its name leads to a complete document without a lock.
+    if (!CanReplaceFileHeldOpen()) file_.Close();
     if (!CommitReplacing(staged.Path(), file_.Path(), error)) {
       staged.Remove();
       return false;

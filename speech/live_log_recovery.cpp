@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/exception.h"
+#include "platform/file_io.h"
 #include "platform/locked_file.h"
 #include "platform/time_text.h"
 #include "speech/conversation_log.h"
@@ -144,10 +145,10 @@ std::optional<std::string> Recover(const fs::path& folder, const fs::path& path,
       LogFileName(LocalTime(content.newest_line_time.value_or(ModificationTime(path))));
   if (!content.header_read) {
     if (raw.empty()) return std::nullopt;
-    return WriteLogFile(folder.string(), name, raw);
+    return WriteLogFile(TextFromPath(folder), name, raw);
   }
   if (!WorthALogFile(content.lines)) return std::nullopt;
-  return WriteLogFile(folder.string(), name,
+  return WriteLogFile(TextFromPath(folder), name,
                       RtfDocument(content.lines, RtfFont{ConversationLog::kFontName,
                                                          ConversationLog::kFontPoints}));
 }
@@ -164,7 +165,7 @@ std::vector<std::string> RecoverLiveLogFiles(const fs::path& folder) {
   fs::directory_iterator entry(folder.empty() ? fs::path(".") : folder, error);
   for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
     const fs::path name = entry->path().filename();
-    if (LiveLogFile::IsFileName(name.string())) found.push_back(folder / name);
+    if (LiveLogFile::IsFileName(TextFromPath(name))) found.push_back(folder / name);
   }
   std::vector<std::string> written;
   for (const fs::path& path : found) {

@@ -67,6 +67,10 @@ bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& 
   return !error;
 }
 
+bool CanReplaceFileHeldOpen() {
+  return true;
+}
+
 bool RenameIfAbsent(const fs::path& from, const fs::path& to, std::error_code& error) {
   // A hard link fails on a taken name however a race with another process goes; where the
   // file system has no hard links, a rename after a check is the best there is.

@@ -77,8 +77,8 @@ bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& 
     return false;
   }
   // ReplaceFileW keeps what belongs to the old file (attributes, security, creation time).
-  // Where it cannot (no old file yet, or one this process holds open, as the live log file
-  // is), the plain move replaces it in one step, as a rename does on POSIX.
+  // Where it cannot (no old file yet, or one it may not open), the plain move replaces it
+  // in one step, as a rename does on POSIX.
   if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr) ||
       MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -86,6 +86,10 @@ bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& 
     return true;
   }
   error = LastError();
+  return false;
+}
+
+bool CanReplaceFileHeldOpen() {
   return false;
 }
 
