@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test bench fuzz test-asan test-tsan windows test-windows \
-	clean format
+	test-windows-smoke windows-package clean format
 
 all: build
 
@@ -66,8 +66,8 @@ test-tsan: deps
 	  TSAN_OPTIONS=second_deadlock_stack=1 build-tsan/tests/velmor_$${t}_tests --gtest_brief=1 || exit 1; \
 	done
 
-# The toolkit-free core cross-built for 64-bit Windows (mingw-w64, static runtime): every
-# library and the test programs; the Windows desktop is not part of it yet.
+# Velmor cross-built for 64-bit Windows (mingw-w64, static runtime): velmor.exe, every
+# library and the test programs.
 WINDOWS_BUILD_DIR ?= build-windows
 WINDOWS_AREAS = platform relay decoding speech shell
 windows: deps
@@ -76,9 +76,26 @@ windows: deps
 	@cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
 # The Windows test programs under wine, each run in shards rather than case by case
-# (starting a program under wine for every case would cost more than the tests).
+# (starting a program under wine for every case would cost more than the tests), then
+# velmor.exe's smoke test.
 test-windows: windows
 	@scripts/run-windows-tests $(WINDOWS_BUILD_DIR) $(foreach t,$(WINDOWS_AREAS),tests/velmor_$(t)_tests.exe)
+	@scripts/run-windows-smoke $(WINDOWS_BUILD_DIR)
+
+# velmor.exe itself under wine, on a display of its own: it relays a login and a game
+# connection, logs the speech line, shows its window and tray icon and ends through the
+# tray menu.
+test-windows-smoke: windows
+	@scripts/run-windows-smoke $(WINDOWS_BUILD_DIR)
+
+# velmor.exe with the README in one zip file, beside velmor.exe in the build folder.
+windows-package: windows
+	@rm -rf $(WINDOWS_BUILD_DIR)/package $(WINDOWS_BUILD_DIR)/velmor-windows.zip
+	@mkdir -p $(WINDOWS_BUILD_DIR)/package
+	@cp $(WINDOWS_BUILD_DIR)/velmor.exe README.md $(WINDOWS_BUILD_DIR)/package/
+	@x86_64-w64-mingw32-strip $(WINDOWS_BUILD_DIR)/package/velmor.exe
+	@cd $(WINDOWS_BUILD_DIR)/package && cmake -E tar cf ../velmor-windows.zip --format=zip velmor.exe README.md
+	@echo "$(WINDOWS_BUILD_DIR)/velmor-windows.zip"
 
 clean:
 	rm -rf $(BUILD_DIR) build-bench build-fuzz build-asan build-tsan $(WINDOWS_BUILD_DIR)

@@ -1,0 +1,103 @@
+// The Windows entry: builds the platform services, the main window and its Win32 view, and
+// runs the message loop until the exit command (or the end of the session, or a console
+// control event, which run the same exit steps).
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "audio_winmm/mci_media_system.h"
+#include "gui_win32/main_window.h"
+#include "gui_win32/win32_dialogs.h"
+#include "gui_win32/win32_dispatcher.h"
+#include "gui_win32/win32_tray_icon.h"
+#include "platform/text_codec.h"
+#include "relay/thread_count.h"
+#include "shell/UOListener.h"
+
+namespace {
+
+HWND g_window = nullptr;
+HANDLE g_exit_done = nullptr;
+
+// Console control events (Ctrl+C, a closed console, log-off) come on a thread of their own:
+// the exit steps run on the main thread, and this thread waits for them, as the system
+// ends the process once the handler returns.
+BOOL WINAPI ConsoleControl(DWORD) {
+  if (!g_window) return FALSE;
+  PostMessageW(g_window, velmor::Win32MainWindow::kExitStepsMessage, 0, 0);
+  WaitForSingleObject(g_exit_done, 4000);
+  return TRUE;
+}
+
+std::string ProgramFile() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return velmor::WideToWindows1252(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::filesystem::path WorkingDirectory() {
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::current_path(error);
+  return error ? std::filesystem::path() : folder;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace velmor;
+  const std::string program_file = ProgramFile();
+  Win32MainWindow window(instance);
+  Win32Dispatcher dispatcher;
+  dispatcher.SetWindow(window.Handle());
+  Win32Dialogs dialogs;
+  dialogs.SetOwner(window.Handle());
+  Win32TrayIcon tray(window.Handle());
+  MciMediaSystem media;
+
+  // The files are named relative to the working directory, which the program never
+  // changes; named in full, they also suit the system calls that want a folder (wine's
+  // ReplaceFileW takes a bare name for one without).
+  auto form = std::make_unique<TMainForm>(MainFormServices{
+      dialogs, dispatcher, tray, media, program_file, WorkingDirectory()});
+  window.Attach(*form, dispatcher, tray);
+  // The loop ends on this flag rather than WM_QUIT, which a modal loop (the popup menu's,
+  // a message box's) may take out of the queue.
+  bool quit = false;
+  form->OnTerminate = [&quit, &window] {
+    quit = true;
+    PostMessageW(window.Handle(), WM_NULL, 0, 0);
+  };
+  g_exit_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  window.OnExitSteps = [&form] {
+    form->TrayMenuBeendenClick();
+    SetEvent(g_exit_done);
+  };
+  g_window = window.Handle();
+  SetConsoleCtrlHandler(ConsoleControl, TRUE);
+
+  form->RunGuarded([&form] { form->ApplyStartHidden(); });
+  // The message loop first shows the window; a "Hide" start hides it 100 ms later.
+  window.Show();
+  MSG message;
+  while (!quit && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (window.PreTranslate(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  SetEvent(g_exit_done);
+  // The relay stops with the window, before the process ends.
+  dispatcher.SetWindow(nullptr);
+  window.Detach();
+  form.reset();
+  // A worker still stuck in a connect attempt may hold the exit for a while; everything is
+  // saved by now, so the wait is bounded.
+  WaitForRelayThreads(std::chrono::seconds(10));
+  return 0;
+}

@@ -1,0 +1,216 @@
+// Starts velmor.exe from a settings file with "Start", relays a login and a game connection
+// through it from a scripted server on loopback, and ends it through its tray menu's
+// "&Beenden"; checks the window, the pane's line, the tray icon, the exit code and the
+// files it leaves behind. Needs a display (wine's, on Xvfb).
+#include <gtest/gtest.h>
+// clang-format off
+#include "platform/color.h"
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/huffman_encoder.h"
+#include "tests/support/loopback.h"
+#include "tests/support/speech_packets.h"
+
+namespace velmor::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr UINT kTrayMessage = WM_USER + 1001;
+constexpr UINT kTrayIconId = 1005;
+
+// Polls `condition` every 50 ms for up to `limit`.
+bool Within(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+// The process's visible top-level window of the class, or null.
+HWND WindowOf(DWORD process, const wchar_t* window_class) {
+  struct Search {
+    DWORD process;
+    const wchar_t* window_class;
+    HWND found;
+  } search{process, window_class, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (owner == search.process && wcscmp(name, search.window_class) == 0 &&
+            IsWindowVisible(window)) {
+          search.found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Asks the window itself: GetWindowText would read only the caption the system keeps for a
+// window of another process.
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  text.resize(std::min<std::size_t>(copied, length));
+  return text;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class VelmorExeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("velmor_smoke_" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    if (process_.hProcess) {
+      TerminateProcess(process_.hProcess, 1);
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+    std::filesystem::remove_all(folder_);
+  }
+
+  void Launch() {
+    wchar_t own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    std::wstring program = (std::filesystem::path(own).parent_path() / L"velmor.exe").wstring();
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, folder_.wstring().c_str(), &startup, &process_));
+  }
+
+  // The exit code, or -1 when the program has not ended within `limit`.
+  long WaitForExit(std::chrono::milliseconds limit) {
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+      return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_ = {};
+    return static_cast<long>(code);
+  }
+
+  std::filesystem::path folder_;
+  PROCESS_INFORMATION process_ = {};
+};
+
+TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
+  Socket server = ListenLoopback();
+  const std::uint16_t client_port = UnusedPort();
+  const std::string settings = std::to_string(client_port) + "\r\n127.0.0.1\r\n" +
+                               std::to_string(server.LocalPort()) +
+                               "\r\nStart\r\nShow\r\nAnim\r\n";
+  std::ofstream(folder_ / "Velmor.ini", std::ios::binary) << settings;
+  Launch();
+
+  // Login connection: the first connect that the relay takes (wine needs a while to start).
+  Socket login;
+  ASSERT_TRUE(Within(60s, [&] {
+    try {
+      login = ConnectTo(client_port);
+      return true;
+    } catch (const std::exception&) {
+      return false;
+    }
+  })) << "velmor.exe never listened on its client port";
+  Socket login_up = AcceptWithin(server);
+  ASSERT_TRUE(login_up.IsOpen());
+  const Bytes seed_and_login = Concat({{0x7F, 0, 0, 1}, FixedPacket(0x80, 62, 0x41)});
+  SendAll(login, seed_and_login);
+  EXPECT_EQ(ReceiveBytes(login_up, seed_and_login.size()), seed_and_login);
+  const Bytes server_list = Concat({{0xA8, 0, 46, 0x5D, 0, 1}, Bytes(40, 0x20)});
+  SendAll(login_up, server_list);
+  EXPECT_EQ(ReceiveBytes(login, server_list.size()), server_list);
+  // The redirect comes back pointing at the relay, the key unchanged.
+  SendAll(login_up, {0x8C, 10, 0, 0, 9, 0x0A, 0x21, 0xCA, 0xFE, 0xBA, 0xBE});
+  EXPECT_EQ(ReceiveBytes(login, 11),
+            (Bytes{0x8C, 127, 0, 0, 1, static_cast<std::uint8_t>(client_port >> 8),
+                   static_cast<std::uint8_t>(client_port), 0xCA, 0xFE, 0xBA, 0xBE}));
+  login.Close();
+  login_up.Close();
+
+  // Game connection: compressed traffic with one speech line, byte for byte.
+  Socket game = ConnectTo(client_port);
+  Socket game_up = AcceptWithin(server);
+  ASSERT_TRUE(game_up.IsOpen());
+  const Bytes game_login = Concat({{0xCA, 0xFE, 0xBA, 0xBE}, FixedPacket(0x91, 65, 0x42)});
+  SendAll(game, game_login);
+  EXPECT_EQ(ReceiveBytes(game_up, game_login.size()), game_login);
+  const Bytes stream = Compress(
+      Concat({FixedPacket(0x20, 19), AsciiSpeech("Bob", "hallo Welt"), FixedPacket(0x73, 2)}));
+  SendAll(game_up, stream);
+  EXPECT_EQ(ReceiveBytes(game, stream.size()), stream);
+
+  // The window is shown, and its log pane holds the line.
+  const DWORD id = process_.dwProcessId;
+  HWND window = nullptr;
+  ASSERT_TRUE(Within(10s, [&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }));
+  EXPECT_EQ(TextOf(window), L"Velmor V1.1.3");
+  HWND pane = FindWindowExW(window, nullptr, L"RICHEDIT50W", nullptr);
+  ASSERT_NE(pane, nullptr);
+  EXPECT_TRUE(Within(10s, [&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }));
+  // The tray icon: the shell knows where it is; wine's shell cannot say, but its own tray
+  // window holds a window for each icon, and only this program has one.
+  NOTIFYICONIDENTIFIER icon = {sizeof icon, window, kTrayIconId, {}};
+  RECT place = {};
+  EXPECT_TRUE(Within(5s, [&] {
+    if (SUCCEEDED(Shell_NotifyIconGetRect(&icon, &place))) return true;
+    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    return tray && FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
+  })) << "no tray icon";
+
+  // A right-click on the icon opens the popup menu; its "&Beenden" is chosen by its letter.
+  PostMessageW(window, kTrayMessage, kTrayIconId, WM_RBUTTONUP);
+  HWND menu = nullptr;
+  ASSERT_TRUE(Within(10s, [&] { return (menu = WindowOf(id, L"#32768")) != nullptr; }))
+      << "the tray menu did not open";
+  PostMessageW(menu, WM_CHAR, L'b', 0);
+
+  EXPECT_EQ(WaitForExit(30s), 0);
+  game.Close();
+  EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"), settings);
+  std::vector<std::filesystem::path> logs;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+    if (entry.path().extension() == ".rtf") logs.push_back(entry.path());
+  }
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string rtf = ReadFile(logs[0]);
+  EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
+  EXPECT_NE(rtf.find("End Logging"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmor::testing
