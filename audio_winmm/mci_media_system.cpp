@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cwctype>
 #include <limits>
+#include <optional>
 
 #include "platform/exception.h"
+#include "platform/file_io.h"
 #include "platform/text_codec.h"
+#include "platform/windows_path.h"
 
 namespace velmor {
 namespace {
@@ -32,31 +35,42 @@ std::string ErrorText(MCIERROR error) {
   throw Exception("\"" + file_name + "\" kann nicht abgespielt werden: " + reason);
 }
 
-// A server names the file; only a plain file may be opened. Device names (CON, COM1, ...)
-// and the device namespace would open hardware, or block, instead of reading a file.
-void CheckPlainFile(const std::string& file_name, const std::wstring& wide) {
-  if (wide.empty()) Unplayable(file_name, "kein Dateiname");
-  if (wide.rfind(L"\\\\.\\", 0) == 0 || wide.rfind(L"\\\\?\\", 0) == 0) {
-    Unplayable(file_name, "kein Dateiname");
-  }
-  const std::size_t slash = wide.find_last_of(L"\\/:");
-  std::wstring stem = wide.substr(slash == std::wstring::npos ? 0 : slash + 1);
-  stem = stem.substr(0, stem.find(L'.'));
+[[noreturn]] void Refuse(const std::string& file_name, const char* reason) {
+  throw Exception("\"" + file_name +
+                  "\" kann nicht ge\xF6"
+                  "ffnet werden: " +
+                  reason);
+}
+
+bool IsDeviceName(std::wstring stem) {
   while (!stem.empty() && stem.back() == L' ') stem.pop_back();
   for (wchar_t& c : stem) c = static_cast<wchar_t>(std::towupper(c));
-  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$",
-                                            L"CONOUT$"};
-  bool device = std::find_if(std::begin(kDevices), std::end(kDevices),
-                             [&stem](const wchar_t* name) { return stem == name; }) !=
-                std::end(kDevices);
-  if (stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) &&
-      stem[3] >= L'0' && stem[3] <= L'9') {
-    device = true;
+  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+  if (std::find_if(std::begin(kDevices), std::end(kDevices),
+                   [&stem](const wchar_t* name) { return stem == name; }) != std::end(kDevices)) {
+    return true;
   }
-  if (device) Unplayable(file_name, "ein Ger\xE4t, keine Datei");
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) Unplayable(file_name, "Datei nicht gefunden");
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) Unplayable(file_name, "ein Ordner, keine Datei");
+  return stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) &&
+         stem[3] >= L'0' && stem[3] <= L'9';
+}
+
+// The path of the plain file a server names, as platform/windows_path.h finds it. Device
+// names (CON, COM1, ...) and the device namespace would open hardware, or block, instead of
+// reading a file.
+std::wstring LocatePlainFile(const std::string& file_name) {
+  const std::optional<std::string> located = LocateWindowsPath(file_name);
+  if (!located) Refuse(file_name, "nicht gefunden");
+  const std::wstring path = PathFromText(*located).wstring();
+  const std::size_t slash = path.find_last_of(L"\\/:");
+  const std::wstring last = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+  if (path.rfind(L"\\\\.\\", 0) == 0 || path.rfind(L"\\\\?\\", 0) == 0 ||
+      IsDeviceName(last.substr(0, last.find(L'.')))) {
+    Refuse(file_name, "keine gew\xF6hnliche Datei");
+  }
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) Refuse(file_name, "nicht gefunden");
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) Refuse(file_name, "keine gew\xF6hnliche Datei");
+  return path;
 }
 
 }  // namespace
@@ -97,10 +111,11 @@ class MciDevice : public MediaDevice {
 
   // Without an output device (a machine without sound) the file still plays to its end, in
   // silence: a timer for the rest of its length stands in for the notice, so its player is
-  // released as it would be with sound.
+  // released as it would be with sound. A playback of unknown length that cannot start has
+  // ended at once.
   void PlaySilently() {
-    const MediaTime left = std::max<MediaTime>(0, Length() - Status(MCI_STATUS_POSITION, 0));
-    if (left >= kUnknownLength) return;
+    MediaTime left = std::max<MediaTime>(0, Length() - Status(MCI_STATUS_POSITION, 0));
+    if (left >= kUnknownLength) left = 0;
     SetTimer(static_cast<HWND>(system_.notice_window_), id_,
              static_cast<UINT>(std::min<MediaTime>(left, 0x7FFFFFFF)), nullptr);
   }
@@ -109,8 +124,7 @@ class MciDevice : public MediaDevice {
   void Eject() override {
     MCI_SET_PARMS set = {};
     // File devices have no medium and refuse; that is as it should be.
-    mciSendCommandW(id_, MCI_SET, MCI_SET_DOOR_OPEN | MCI_WAIT,
-                    reinterpret_cast<DWORD_PTR>(&set));
+    mciSendCommandW(id_, MCI_SET, MCI_SET_DOOR_OPEN | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&set));
   }
 
   MediaTime Position() const override {
@@ -122,9 +136,7 @@ class MciDevice : public MediaDevice {
     const MediaTime length = Status(MCI_STATUS_LENGTH, 0);
     return length > 0 ? length : kUnknownLength;
   }
-  void SetFinishedHandler(std::function<void()> handler) override {
-    handler_ = std::move(handler);
-  }
+  void SetFinishedHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
 
   // Halts where it is; the pending notice is superseded and ignored.
   void Halt() {
@@ -182,8 +194,7 @@ MciMediaSystem::~MciMediaSystem() {
   DestroyWindow(static_cast<HWND>(notice_window_));
 }
 
-LRESULT CALLBACK MciNotices::Proc(HWND window, UINT message, WPARAM wparam,
-                                            LPARAM lparam) {
+LRESULT CALLBACK MciNotices::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == MM_MCINOTIFY || message == WM_TIMER) {
     auto* system = reinterpret_cast<MciMediaSystem*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!system) return 0;
@@ -200,13 +211,12 @@ LRESULT CALLBACK MciNotices::Proc(HWND window, UINT message, WPARAM wparam,
 }
 
 std::unique_ptr<MediaDevice> MciMediaSystem::Open(const std::string& file_name, MediaKind kind) {
-  const std::wstring wide = Windows1252ToWide(file_name);
-  CheckPlainFile(file_name, wide);
+  const std::wstring wide = LocatePlainFile(file_name);
   MCI_OPEN_PARMSW open = {};
   open.lpstrElementName = wide.c_str();
   // No device type: the system picks it from the file's extension.
-  const MCIERROR error = mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT,
-                                         reinterpret_cast<DWORD_PTR>(&open));
+  const MCIERROR error =
+      mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&open));
   if (error != 0) Unplayable(file_name, ErrorText(error));
   auto device = std::make_unique<MciDevice>(*this, open.wDeviceID, kind);
   MCI_SET_PARMS set = {};
