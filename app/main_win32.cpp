@@ -2,7 +2,6 @@
 // runs the message loop until the exit command (or the end of the session, or a console
 // control event, which run the same exit steps).
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -42,12 +41,6 @@ std::string ProgramFile() {
   }
 }
 
-std::filesystem::path WorkingDirectory() {
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::current_path(error);
-  return error ? std::filesystem::path() : folder;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -61,11 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32TrayIcon tray(window.Handle());
   MciMediaSystem media;
 
-  // The files are named relative to the working directory, which the program never
-  // changes; named in full, they also suit the system calls that want a folder (wine's
-  // ReplaceFileW takes a bare name for one without).
-  auto form = std::make_unique<TMainForm>(MainFormServices{
-      dialogs, dispatcher, tray, media, program_file, WorkingDirectory()});
+  auto form = std::make_unique<TMainForm>(
+      MainFormServices{dialogs, dispatcher, tray, media, program_file, {}});
   window.Attach(*form, dispatcher, tray);
   // The loop ends on this flag rather than WM_QUIT, which a modal loop (the popup menu's,
   // a message box's) may take out of the queue.

@@ -79,8 +79,12 @@ bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& 
   // ReplaceFileW keeps what belongs to the old file (attributes, security, creation time).
   // Where it cannot (no old file yet, or one it may not open), the plain move replaces it
   // in one step, as a rename does on POSIX.
-  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr) ||
+  // Named in full: some implementations of ReplaceFileW refuse a name without a folder.
+  std::error_code ignored;
+  const fs::path full_to = fs::absolute(to, ignored);
+  const fs::path full_from = fs::absolute(from, ignored);
+  if (ReplaceFileW(full_to.c_str(), full_from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr) ||
       MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error.clear();
     return true;

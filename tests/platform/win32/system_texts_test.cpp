@@ -35,6 +35,12 @@ TEST(WindowsTextsTest, FileNamesReachTheSystemAsTheirCharacters) {
   std::FILE* file = OpenFile(folder / PathFromText(name), "rb");
   EXPECT_NE(file, nullptr);
   if (file != nullptr) std::fclose(file);
+  // The program names its files without a folder; replacing one must work that way too.
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder);
+  EXPECT_TRUE(WriteFileReplacing(PathFromText(name), "yz", error)) << error.message();
+  fs::current_path(previous);
+  EXPECT_EQ(fs::file_size(folder / PathFromText(name)), 2u);
   fs::remove_all(folder);
 }
 
