@@ -65,7 +65,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     PostMessageW(window.Handle(), WM_NULL, 0, 0);
   };
   g_exit_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  window.OnExitSteps = [&form] {
+  window.OnExitSteps = [&form, &dialogs] {
+    dialogs.CloseAllAndBlock();
     form->TrayMenuBeendenClick();
     SetEvent(g_exit_done);
   };

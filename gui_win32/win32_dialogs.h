@@ -10,6 +10,10 @@ namespace velmor {
 class Win32Dialogs : public Dialogs {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
+  // For the end of the session and console events: closes the boxes that are open (their
+  // calls return) and shows no further ones, so the exit steps are never held by a box
+  // nobody is there to answer.
+  void CloseAllAndBlock();
   void ShowError(const std::string& text, const std::string& caption) override;
   void ShowWarning(const std::string& text, const std::string& caption) override;
 
@@ -17,6 +21,7 @@ class Win32Dialogs : public Dialogs {
   void Show(const std::string& text, const std::string& caption, UINT icon);
 
   HWND owner_ = nullptr;
+  bool blocked_ = false;
 };
 
 }  // namespace velmor

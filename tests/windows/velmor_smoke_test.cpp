@@ -39,13 +39,14 @@ bool Within(std::chrono::milliseconds limit, const std::function<bool()>& condit
   return true;
 }
 
-// The process's visible top-level window of the class, or null.
-HWND WindowOf(DWORD process, const wchar_t* window_class) {
+// The process's top-level window of the class (a visible one unless `hidden_too`), or null.
+HWND WindowOf(DWORD process, const wchar_t* window_class, bool hidden_too = false) {
   struct Search {
     DWORD process;
     const wchar_t* window_class;
+    bool hidden_too;
     HWND found;
-  } search{process, window_class, nullptr};
+  } search{process, window_class, hidden_too, nullptr};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto& search = *reinterpret_cast<Search*>(data);
@@ -54,7 +55,7 @@ HWND WindowOf(DWORD process, const wchar_t* window_class) {
         wchar_t name[64] = {};
         GetClassNameW(window, name, 64);
         if (owner == search.process && wcscmp(name, search.window_class) == 0 &&
-            IsWindowVisible(window)) {
+            (search.hidden_too || IsWindowVisible(window))) {
           search.found = window;
           return FALSE;
         }
@@ -82,6 +83,29 @@ std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// A WAV file of `seconds` of silence, 8 kHz, 8 bits, mono.
+std::string SilentWav(int seconds) {
+  const std::uint32_t samples = 8000u * static_cast<std::uint32_t>(seconds);
+  std::string wav;
+  const auto put = [&wav](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+  };
+  wav += "RIFF";
+  put(36 + samples, 4);
+  wav += "WAVEfmt ";
+  put(16, 4);
+  put(1, 2);     // PCM
+  put(1, 2);     // mono
+  put(8000, 4);  // samples per second
+  put(8000, 4);  // bytes per second
+  put(1, 2);     // block size
+  put(8, 2);     // bits per sample
+  wav += "data";
+  put(samples, 4);
+  wav.append(samples, static_cast<char>(0x80));
+  return wav;
+}
+
 class VelmorExeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -106,13 +130,14 @@ class VelmorExeTest : public ::testing::Test {
     std::wstring command = L"\"" + program + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, folder_.wstring().c_str(), &startup, &process_));
+    ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               folder_.wstring().c_str(), &startup, &process_));
   }
 
   // The exit code, or -1 when the program has not ended within `limit`.
   long WaitForExit(std::chrono::milliseconds limit) {
-    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) !=
+        WAIT_OBJECT_0) {
       return -1;
     }
     DWORD code = 0;
@@ -123,6 +148,13 @@ class VelmorExeTest : public ::testing::Test {
     return static_cast<long>(code);
   }
 
+  // Velmor.ini's text for the ports, "Start" or "Stop", shown and animated.
+  static std::string Settings(std::uint16_t client_port, std::uint16_t server_port,
+                              const char* start) {
+    return std::to_string(client_port) + "\r\n127.0.0.1\r\n" + std::to_string(server_port) +
+           "\r\n" + start + "\r\nShow\r\nAnim\r\n";
+  }
+
   std::filesystem::path folder_;
   PROCESS_INFORMATION process_ = {};
 };
@@ -130,9 +162,7 @@ class VelmorExeTest : public ::testing::Test {
 TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   Socket server = ListenLoopback();
   const std::uint16_t client_port = UnusedPort();
-  const std::string settings = std::to_string(client_port) + "\r\n127.0.0.1\r\n" +
-                               std::to_string(server.LocalPort()) +
-                               "\r\nStart\r\nShow\r\nAnim\r\n";
+  const std::string settings = Settings(client_port, server.LocalPort(), "Start");
   std::ofstream(folder_ / "Velmor.ini", std::ios::binary) << settings;
   Launch();
 
@@ -162,7 +192,10 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   login.Close();
   login_up.Close();
 
-  // Game connection: compressed traffic with one speech line, byte for byte.
+  // Game connection: compressed traffic with one speech line, a sound named as a shard
+  // script writes it and a music file that is missing, byte for byte.
+  std::filesystem::create_directories(folder_ / L"kl\u00E4nge");
+  std::ofstream(folder_ / L"kl\u00E4nge" / L"t\u00FCr.wav", std::ios::binary) << SilentWav(6);
   Socket game = ConnectTo(client_port);
   Socket game_up = AcceptWithin(server);
   ASSERT_TRUE(game_up.IsOpen());
@@ -170,7 +203,9 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   SendAll(game, game_login);
   EXPECT_EQ(ReceiveBytes(game_up, game_login.size()), game_login);
   const Bytes stream = Compress(
-      Concat({FixedPacket(0x20, 19), AsciiSpeech("Bob", "hallo Welt"), FixedPacket(0x73, 2)}));
+      Concat({FixedPacket(0x20, 19), AsciiSpeech("System", "~~Sound=Kl\xE4nge\\T\xDCR.WAV ."),
+              AsciiSpeech("System", "~~Music=fehlt.mid"), AsciiSpeech("Bob", "hallo Welt"),
+              FixedPacket(0x73, 2)}));
   SendAll(game_up, stream);
   EXPECT_EQ(ReceiveBytes(game, stream.size()), stream);
 
@@ -181,7 +216,16 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   EXPECT_EQ(TextOf(window), L"Velmor V1.1.3");
   HWND pane = FindWindowExW(window, nullptr, L"RICHEDIT50W", nullptr);
   ASSERT_NE(pane, nullptr);
-  EXPECT_TRUE(Within(10s, [&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }));
+  EXPECT_TRUE(
+      Within(10s, [&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }));
+  EXPECT_NE(TextOf(pane).find(L"Fehler beim \u00F6ffnen der Musikdatei: \"fehlt.mid\""),
+            std::wstring::npos);
+  // The sound plays (in silence where wine has no output device): its control bar shows
+  // while it plays and goes once it has ended and its player is released.
+  HWND bar = FindWindowExW(window, nullptr, L"VelmorMediaBar", nullptr);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(IsWindowVisible(bar));
+  EXPECT_TRUE(Within(20s, [&] { return !IsWindowVisible(bar); }));
   // The tray icon: the shell knows where it is; wine's shell cannot say, but its own tray
   // window holds a window for each icon, and only this program has one.
   NOTIFYICONIDENTIFIER icon = {sizeof icon, window, kTrayIconId, {}};
@@ -210,6 +254,39 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   const std::string rtf = ReadFile(logs[0]);
   EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
   EXPECT_NE(rtf.find("End Logging"), std::string::npos);
+}
+
+// The end of the Windows session while a message box waits for an answer: the box closes,
+// the exit steps run once and the program ends, having saved what the fields hold.
+TEST_F(VelmorExeTest, SessionEndClosesAnOpenMessageBoxAndSaves) {
+  const std::uint16_t client_port = UnusedPort();
+  const std::uint16_t server_port = UnusedPort();
+  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
+      << Settings(client_port, server_port, "Stop");
+  Launch();
+  const DWORD id = process_.dwProcessId;
+  HWND window = nullptr;
+  ASSERT_TRUE(Within(60s, [&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }));
+
+  // The client port field (the first edit field) typed equal to the server port: the
+  // warning box opens, inside the field's change handler. Its answer never comes.
+  HWND client_field = FindWindowExW(window, nullptr, L"EDIT", nullptr);
+  ASSERT_NE(client_field, nullptr);
+  const std::wstring typed = std::to_wstring(server_port);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(client_field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()),
+                      SMTO_NORMAL, 500, &ignored);
+  ASSERT_TRUE(Within(10s, [&] { return WindowOf(id, L"#32770") != nullptr; }))
+      << "the warning box did not open";
+
+  DWORD_PTR may_end = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                  5000, &may_end));
+  EXPECT_EQ(may_end, TRUE);
+  SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ignored);
+
+  EXPECT_EQ(WaitForExit(30s), 0);
+  EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"), Settings(server_port, server_port, "Stop"));
 }
 
 }  // namespace
