@@ -133,6 +133,9 @@ bool LiveLogFile::WriteWholeFile() {
     if (!CanReplaceFileHeldOpen()) file_.Close();
     if (!CommitReplacing(staged.Path(), file_.Path(), error)) {
       staged.Remove();
+      // Held by another program, say: the old file is taken back, and a later tick tries
+      // again under the same name rather than leaving it behind for a new one.
+      if (!file_.IsOpen()) file_ = LockedFile::TakeAbandoned(file_.Path(), error);
       return false;
     }
     staged.SetPath(file_.Path());

@@ -115,6 +115,31 @@ TEST_F(LiveLogFileTest, EveryTickLeavesACompleteDocumentThatBecomesTheLogFile) {
   EXPECT_THAT(Files(), ElementsAre("Velmor_Logfile_20260203_0905.rtf"));
 }
 
+// A program holding the live file so that it cannot be replaced (a viewer, a virus scanner
+// on Windows) only delays a rewrite: the next tick writes it under the same name.
+TEST_F(LiveLogFileTest, RewriteHeldUpByAnotherProgramIsTriedAgain) {
+  if (!testing::ReplaceBlocker::kPossible) GTEST_SKIP() << testing::kNoReplaceBlocker;
+  ConversationLog log;
+  LiveLogFile live(log, dir_);
+  Append(log, live, {"03.02.2026 09:00:00 --- Start Logging ---"});
+  Append(log, live, {"09:00 [Anna] Hallo"});
+  live.Tick();
+  const fs::path path = live.Path();
+  {
+    testing::ReplaceBlocker viewer(path);
+    ASSERT_TRUE(viewer.Holds());
+    // Enough new colours to outgrow the table's room.
+    for (int i = 0; i < 300; ++i) Append(log, live, {"09:01 [Bert] Farbe", RGB(i, 1, 2)});
+    EXPECT_TRUE(live.Tick()) << "lines are still to be written";
+  }
+  live.Tick();
+  EXPECT_EQ(live.Path(), path);
+  ExpectFileHolds(path, log.Lines());
+  EXPECT_THAT(Files(), ElementsAre("Velmor_Logfile_laufend.rtf"));
+  live.Discard();
+  EXPECT_TRUE(Files().empty());
+}
+
 // A power cut may cut the last write short. What a cut file still holds is kept: the lines
 // up to the last whole one, named by the file's own time once the newest line's is lost.
 TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {

@@ -36,6 +36,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -228,6 +229,26 @@ class FileSizeLimit {
   explicit FileSizeLimit(std::uint64_t) {}
 };
 
+// Another program's handle on a file that lets nobody rename, replace or remove it (a viewer,
+// a virus scanner) until destroyed. Windows only: POSIX names are never held by handles.
+class ReplaceBlocker {
+ public:
+  static constexpr bool kPossible = true;
+  explicit ReplaceBlocker(const std::filesystem::path& path)
+      : handle_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~ReplaceBlocker() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  ReplaceBlocker(const ReplaceBlocker&) = delete;
+  ReplaceBlocker& operator=(const ReplaceBlocker&) = delete;
+  bool Holds() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+constexpr const char* kNoReplaceBlocker = "";
+
 #else
 
 inline void SetOption(int handle, int level, int name, const void* value, socklen_t size) {
@@ -355,6 +376,14 @@ inline std::optional<std::uint64_t> ReceiveQueueBytes(int handle) {
 
 constexpr const char* kNoDescriptorLimit = "";
 constexpr const char* kNoFileSizeLimit = "";
+
+class ReplaceBlocker {
+ public:
+  static constexpr bool kPossible = false;
+  explicit ReplaceBlocker(const std::filesystem::path&) {}
+  bool Holds() const { return false; }
+};
+constexpr const char* kNoReplaceBlocker = "POSIX renames and removes a file whoever holds it open";
 
 class DescriptorShortage {
  public:
