@@ -1,5 +1,9 @@
 #include "platform/socket_address.h"
 
+#include <algorithm>
+
+#include "platform/system_addresses.h"
+
 namespace velmor {
 
 std::optional<std::uint32_t> ParseDottedQuad(std::string_view text) {
@@ -85,6 +89,33 @@ std::optional<std::uint32_t> ParseIPv4Numbers(std::string_view text) {
 std::optional<std::uint32_t> ParseNumericAddress(std::string_view text) {
   if (std::optional<std::uint32_t> address = ParseIPv4Numbers(text)) return address;
   return ParseMappedIPv6(text);
+}
+
+std::optional<std::uint32_t> ParseMappedIPv6(std::string_view text) {
+  const std::optional<IPv6Bytes> v6 = ParseIPv6Text(text);
+  // ::ffff:a.b.c.d: ten zero bytes, two 0xff bytes, then the IPv4 address.
+  if (!v6 || !std::all_of(v6->begin(), v6->begin() + 10, [](std::uint8_t b) { return b == 0; }) ||
+      (*v6)[10] != 0xFF || (*v6)[11] != 0xFF) {
+    return std::nullopt;
+  }
+  return std::uint32_t{(*v6)[12]} << 24 | std::uint32_t{(*v6)[13]} << 16 |
+         std::uint32_t{(*v6)[14]} << 8 | (*v6)[15];
+}
+
+bool IsThisMachineAddress(std::uint32_t address) {
+  if ((address >> 24) == 127 || address == 0) return true;
+  const std::vector<std::uint32_t> own = InterfaceIPv4Addresses();
+  return std::find(own.begin(), own.end(), address) != own.end();
+}
+
+bool IsThisMachineIPv6Text(const std::string& text) {
+  const std::optional<IPv6Bytes> v6 = ParseIPv6Text(text);
+  if (!v6) return false;
+  constexpr IPv6Bytes kUnspecified{};
+  constexpr IPv6Bytes kLoopback{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  if (*v6 == kUnspecified || *v6 == kLoopback) return true;
+  const std::vector<IPv6Bytes> own = InterfaceIPv6Addresses();
+  return std::find(own.begin(), own.end(), *v6) != own.end();
 }
 
 }  // namespace velmor

@@ -7,8 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "platform/posix/socket_errno.h"
 #include "platform/socket_error.h"
+#include "platform/system_addresses.h"
 #include "platform/text_codec.h"
 
 namespace velmor {
@@ -33,45 +36,45 @@ std::uint32_t LookupHostName(const std::string& host) {
 
 namespace {
 
-template <typename Match>
-bool AnyInterfaceAddress(int family, Match match) {
+// Every interface address of the family, handed to `take`.
+template <typename Take>
+void ForEachInterfaceAddress(int family, Take take) {
   ifaddrs* list = nullptr;
-  if (::getifaddrs(&list) != 0) return false;
-  bool found = false;
-  for (ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
-    if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == family) {
-      found = match(entry->ifa_addr);
-    }
+  if (::getifaddrs(&list) != 0) return;
+  for (ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == family) take(entry->ifa_addr);
   }
   ::freeifaddrs(list);
-  return found;
+}
+
+IPv6Bytes BytesOf(const in6_addr& address) {
+  IPv6Bytes bytes{};
+  std::memcpy(bytes.data(), &address, bytes.size());
+  return bytes;
 }
 
 }  // namespace
 
-std::optional<std::uint32_t> ParseMappedIPv6(std::string_view text) {
-  in6_addr v6{};
-  if (::inet_pton(AF_INET6, std::string(text).c_str(), &v6) != 1) return std::nullopt;
-  if (!IN6_IS_ADDR_V4MAPPED(&v6)) return std::nullopt;
-  const std::uint8_t* bytes = v6.s6_addr;
-  return std::uint32_t{bytes[12]} << 24 | std::uint32_t{bytes[13]} << 16 |
-         std::uint32_t{bytes[14]} << 8 | bytes[15];
+std::optional<IPv6Bytes> ParseIPv6Text(std::string_view text) {
+  in6_addr address{};
+  if (::inet_pton(AF_INET6, std::string(text).c_str(), &address) != 1) return std::nullopt;
+  return BytesOf(address);
 }
 
-bool IsThisMachineAddress(std::uint32_t address) {
-  if ((address >> 24) == 127 || address == 0) return true;
-  return AnyInterfaceAddress(AF_INET, [address](const sockaddr* entry) {
-    return ntohl(reinterpret_cast<const sockaddr_in*>(entry)->sin_addr.s_addr) == address;
+std::vector<std::uint32_t> InterfaceIPv4Addresses() {
+  std::vector<std::uint32_t> addresses;
+  ForEachInterfaceAddress(AF_INET, [&addresses](const sockaddr* entry) {
+    addresses.push_back(ntohl(reinterpret_cast<const sockaddr_in*>(entry)->sin_addr.s_addr));
   });
+  return addresses;
 }
 
-bool IsThisMachineIPv6Text(const std::string& text) {
-  in6_addr v6{};
-  if (::inet_pton(AF_INET6, text.c_str(), &v6) != 1) return false;
-  if (IN6_IS_ADDR_LOOPBACK(&v6) || IN6_IS_ADDR_UNSPECIFIED(&v6)) return true;
-  return AnyInterfaceAddress(AF_INET6, [&v6](const sockaddr* entry) {
-    return IN6_ARE_ADDR_EQUAL(&reinterpret_cast<const sockaddr_in6*>(entry)->sin6_addr, &v6);
+std::vector<IPv6Bytes> InterfaceIPv6Addresses() {
+  std::vector<IPv6Bytes> addresses;
+  ForEachInterfaceAddress(AF_INET6, [&addresses](const sockaddr* entry) {
+    addresses.push_back(BytesOf(reinterpret_cast<const sockaddr_in6*>(entry)->sin6_addr));
   });
+  return addresses;
 }
 
 bool IsOwnHostName(const std::string& host) {

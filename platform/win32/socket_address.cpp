@@ -11,6 +11,7 @@
 
 #include "platform/socket.h"
 #include "platform/socket_error.h"
+#include "platform/system_addresses.h"
 #include "platform/text_codec.h"
 
 namespace velmor {
@@ -38,8 +39,9 @@ std::uint32_t LookupHostName(const std::string& host) {
 
 namespace {
 
-template <typename Match>
-bool AnyInterfaceAddress(ULONG family, Match match) {
+// Every unicast interface address of the family, handed to `take`.
+template <typename Take>
+void ForEachInterfaceAddress(ULONG family, Take take) {
   std::vector<unsigned char> buffer;
   ULONG size = 16 * 1024;
   ULONG result = ERROR_BUFFER_OVERFLOW;
@@ -49,48 +51,46 @@ bool AnyInterfaceAddress(ULONG family, Match match) {
         family, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER, nullptr,
         reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
   }
-  if (result != NO_ERROR) return false;
+  if (result != NO_ERROR) return;
   for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data());
        adapter != nullptr; adapter = adapter->Next) {
     for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress;
          unicast != nullptr; unicast = unicast->Next) {
       const sockaddr* entry = unicast->Address.lpSockaddr;
-      if (entry != nullptr && entry->sa_family == family && match(entry)) return true;
+      if (entry != nullptr && entry->sa_family == family) take(entry);
     }
   }
-  return false;
 }
 
-bool ParseIPv6(std::string_view text, in6_addr& address) {
-  StartSocketLayer();
-  return ::inet_pton(AF_INET6, std::string(text).c_str(), &address) == 1;
+IPv6Bytes BytesOf(const in6_addr& address) {
+  IPv6Bytes bytes{};
+  std::memcpy(bytes.data(), &address, bytes.size());
+  return bytes;
 }
 
 }  // namespace
 
-std::optional<std::uint32_t> ParseMappedIPv6(std::string_view text) {
-  in6_addr v6{};
-  if (!ParseIPv6(text, v6) || !IN6_IS_ADDR_V4MAPPED(&v6)) return std::nullopt;
-  const unsigned char* bytes = v6.s6_addr;
-  return std::uint32_t{bytes[12]} << 24 | std::uint32_t{bytes[13]} << 16 |
-         std::uint32_t{bytes[14]} << 8 | bytes[15];
+std::optional<IPv6Bytes> ParseIPv6Text(std::string_view text) {
+  StartSocketLayer();
+  in6_addr address{};
+  if (::inet_pton(AF_INET6, std::string(text).c_str(), &address) != 1) return std::nullopt;
+  return BytesOf(address);
 }
 
-bool IsThisMachineAddress(std::uint32_t address) {
-  if ((address >> 24) == 127 || address == 0) return true;
-  return AnyInterfaceAddress(AF_INET, [address](const sockaddr* entry) {
-    return ntohl(reinterpret_cast<const sockaddr_in*>(entry)->sin_addr.s_addr) == address;
+std::vector<std::uint32_t> InterfaceIPv4Addresses() {
+  std::vector<std::uint32_t> addresses;
+  ForEachInterfaceAddress(AF_INET, [&addresses](const sockaddr* entry) {
+    addresses.push_back(ntohl(reinterpret_cast<const sockaddr_in*>(entry)->sin_addr.s_addr));
   });
+  return addresses;
 }
 
-bool IsThisMachineIPv6Text(const std::string& text) {
-  in6_addr v6{};
-  if (!ParseIPv6(text, v6)) return false;
-  if (IN6_IS_ADDR_LOOPBACK(&v6) || IN6_IS_ADDR_UNSPECIFIED(&v6)) return true;
-  return AnyInterfaceAddress(AF_INET6, [&v6](const sockaddr* entry) {
-    const in6_addr& other = reinterpret_cast<const sockaddr_in6*>(entry)->sin6_addr;
-    return std::memcmp(&other, &v6, sizeof v6) == 0;
+std::vector<IPv6Bytes> InterfaceIPv6Addresses() {
+  std::vector<IPv6Bytes> addresses;
+  ForEachInterfaceAddress(AF_INET6, [&addresses](const sockaddr* entry) {
+    addresses.push_back(BytesOf(reinterpret_cast<const sockaddr_in6*>(entry)->sin6_addr));
   });
+  return addresses;
 }
 
 bool IsOwnHostName(const std::string& host) {
