@@ -47,7 +47,18 @@ void TRelayControl::UOServerPortChange() {
   PortChanged();
 }
 
+void TRelayControl::FillFields(const std::string& client_port, const std::string& server_ip,
+                               const std::string& server_port) {
+  filling_fields_ = true;
+  controls_.UOClientPort.SetText(client_port);
+  controls_.UOServerIP.SetText(server_ip);
+  controls_.UOServerPort.SetText(server_port);
+  filling_fields_ = false;
+  PortChanged();
+}
+
 void TRelayControl::PortChanged() {
+  if (filling_fields_) return;
   if (controls_.UOClientPort.Text() == controls_.UOServerPort.Text()) {
     dialogs_.ShowWarning(kEqualPortsWarning, kWarningCaption);
     controls_.StartButton.SetVisible(false);

@@ -55,6 +55,11 @@ class TRelayControl {
 
   void UOClientPortChange();
   void UOServerPortChange();
+  // Fills the three relay fields with saved texts, then compares the ports once: field by
+  // field, a saved client port equal to the server field's old text would be reported as
+  // equal to a server port that differs.
+  void FillFields(const std::string& client_port, const std::string& server_ip,
+                  const std::string& server_port);
   void StartButtonClick();
   void StopButtonClick();
 
@@ -77,6 +82,7 @@ class TRelayControl {
   RelayControlHost& host_;
   std::unique_ptr<TIdMappedPortTCP> relay_server_;
   std::string advertised_port_;  // set by a successful Start, cleared by Stop
+  bool filling_fields_ = false;
 };
 
 }  // namespace velmor

@@ -154,9 +154,8 @@ void TMainForm::FormCreate() {
   tray_image_ = IconImageList[TrayAnimation::kStillImage];
   services_.tray.Add(tray_image_, TrayTip(Running()));
   ReadSettings();
-  UOClientPort.SetText(settings_.Line(kClientPortLine));
-  UOServerIP.SetText(settings_.Line(kServerIpLine));
-  UOServerPort.SetText(settings_.Line(kServerPortLine));
+  relay_control_.FillFields(settings_.Line(kClientPortLine), settings_.Line(kServerIpLine),
+                            settings_.Line(kServerPortLine));
   TrayMenuSymbolAnimCheck.SetChecked(settings_.Animated());
   if (settings_.StartRelay()) {
     // The relay is stopped until Start succeeds; a refused or failed Start leaves it so.

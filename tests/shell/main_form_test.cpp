@@ -53,13 +53,20 @@ TEST_F(MainFormTest, StartAndHideResumeRelayingInTheBackground) {
   EXPECT_FALSE(form.HideTimer.Enabled());
 }
 
-TEST_F(MainFormTest, FieldsAreFilledInOrderSoASavedClientPortMeetsTheDefaultServerPort) {
+// The ports are compared once all fields hold the saved texts: a saved client port equal to
+// the default server port is no conflict when the saved server port differs.
+TEST_F(MainFormTest, SavedPortsAreComparedWithEachOtherOnly) {
   WriteSettings("2593\r\n127.0.0.1\r\n2601\r\nStop\r\nShow\r\nAnim\r\n");
   TMainForm& form = Create();
-  ASSERT_EQ(dialogs_.boxes.size(), 1u);
-  EXPECT_EQ(dialogs_.boxes[0].caption, "Achtung!");
+  EXPECT_TRUE(dialogs_.boxes.empty());
   EXPECT_TRUE(form.StartButton.Visible());
   EXPECT_EQ(form.UOServerPort.Text(), "2601");
+  EXPECT_EQ(form.UOClientLoginServer.Text(), "LoginServer=127.0.0.1,2593");
+
+  WriteSettings("2601\r\n127.0.0.1\r\n2601\r\nStop\r\nShow\r\nAnim\r\n");
+  Create();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].caption, "Achtung!");
 }
 
 TEST_F(MainFormTest, OnlyExactWordsCount) {
