@@ -7,14 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "platform/exception.h"
 #include "platform/time_text.h"
+#include "tests/support/program_output.h"
 #include "tests/support/rtf_reader.h"
+#include "tests/support/sample_time.h"
 #include "tests/support/system.h"
 
 namespace velmor {
@@ -24,25 +25,6 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-// 09:05:42 on 3 February 2026.
-std::tm ExitTime() {
-  std::tm when{};
-  when.tm_year = 2026 - 1900;
-  when.tm_mon = 1;
-  when.tm_mday = 3;
-  when.tm_hour = 9;
-  when.tm_min = 5;
-  when.tm_sec = 42;
-  return when;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 std::vector<std::string> FilesIn(const fs::path& dir) {
   std::vector<std::string> names;
@@ -64,11 +46,11 @@ class ConversationLogTest : public ::testing::Test {
 
   // A start line, `between` message lines and an end line.
   void FillLog(int between) {
-    log_.WriteStartLine(ExitTime());
+    log_.WriteStartLine(testing::SampleTime());
     for (int i = 0; i < between; ++i) {
       log_.AppendLogLine("09:00:0" + std::to_string(i % 10) + " [Anna] Zeile", RGB(60, 32, 0));
     }
-    log_.WriteEndLine(ExitTime());
+    log_.WriteEndLine(testing::SampleTime());
   }
 
   fs::path dir_;
@@ -80,8 +62,8 @@ TEST(LogFileNameTest, NamesDateAndMinuteWithTwoDigitFields) {
   EXPECT_EQ(TwoDigits(9), "09");
   EXPECT_EQ(TwoDigits(10), "10");
   EXPECT_EQ(TwoDigits(2026), "2026");
-  EXPECT_EQ(LogFileName(ExitTime()), "Velmor_Logfile_20260203_0905.rtf");
-  std::tm late = ExitTime();
+  EXPECT_EQ(LogFileName(testing::SampleTime()), "Velmor_Logfile_20260203_0905.rtf");
+  std::tm late = testing::SampleTime();
   late.tm_mon = 11;
   late.tm_mday = 31;
   late.tm_hour = 23;
@@ -90,8 +72,8 @@ TEST(LogFileNameTest, NamesDateAndMinuteWithTwoDigitFields) {
 }
 
 TEST(TimeTextTest, FormatsInTheGivenLocale) {
-  EXPECT_EQ(TimeText(ExitTime(), std::locale::classic()), "09:05:42");
-  EXPECT_EQ(DateText(ExitTime(), std::locale::classic()), "02/03/26");
+  EXPECT_EQ(TimeText(testing::SampleTime(), std::locale::classic()), "09:05:42");
+  EXPECT_EQ(DateText(testing::SampleTime(), std::locale::classic()), "02/03/26");
   EXPECT_FALSE(TimeText().empty());
   EXPECT_FALSE(DateText().empty());
 }
@@ -111,27 +93,27 @@ TEST_F(ConversationLogTest, ObserverSeesEachNewLineOnce) {
 
 TEST_F(ConversationLogTest, StartAndEndLinesAreBlackAndRegular) {
   log_.AppendLogLine("x", RGB(9, 9, 9), LogStyle::kBoldItalic);
-  log_.WriteStartLine(ExitTime());
-  log_.WriteEndLine(ExitTime());
-  const std::string stamp = DateText(ExitTime()) + " " + TimeText(ExitTime());
+  log_.WriteStartLine(testing::SampleTime());
+  log_.WriteEndLine(testing::SampleTime());
+  const std::string stamp = DateText(testing::SampleTime()) + " " + TimeText(testing::SampleTime());
   EXPECT_EQ(log_.Line(1), (LogLine{stamp + " --- Start Logging ---"}));
   EXPECT_EQ(log_.Line(2), (LogLine{stamp + " --- End Logging ---"}));
 }
 
 TEST_F(ConversationLogTest, StartAndEndLineAloneWriteNoFile) {
   FillLog(0);
-  EXPECT_EQ(log_.SaveLogFile(dir_.string(), ExitTime()), std::nullopt);
+  EXPECT_EQ(log_.SaveLogFile(dir_.string(), testing::SampleTime()), std::nullopt);
   EXPECT_TRUE(FilesIn(dir_).empty());
 }
 
 TEST_F(ConversationLogTest, OneLineBetweenWritesAThreeParagraphFile) {
   FillLog(1);
-  const auto written = log_.SaveLogFile(dir_.string(), ExitTime());
+  const auto written = log_.SaveLogFile(dir_.string(), testing::SampleTime());
   ASSERT_TRUE(written);
   EXPECT_EQ(*written, (dir_ / "Velmor_Logfile_20260203_0905.rtf").string());
   EXPECT_THAT(FilesIn(dir_), ElementsAre("Velmor_Logfile_20260203_0905.rtf"));
 
-  const auto doc = testing::ReadRtf(ReadFile(*written));
+  const auto doc = testing::ReadRtf(testing::ReadFile(*written));
   ASSERT_TRUE(doc.ok()) << doc.error;
   EXPECT_EQ(doc.fonts, std::vector<std::string>{"MS Sans Serif"});
   ASSERT_EQ(doc.paragraphs.size(), 3u);
@@ -141,16 +123,16 @@ TEST_F(ConversationLogTest, OneLineBetweenWritesAThreeParagraphFile) {
 
 TEST_F(ConversationLogTest, RunsEndingInTheSameMinuteKeepEachOthersLogs) {
   FillLog(1);
-  const std::string first = *log_.SaveLogFile(dir_.string(), ExitTime());
-  const std::string first_content = ReadFile(first);
+  const std::string first = *log_.SaveLogFile(dir_.string(), testing::SampleTime());
+  const std::string first_content = testing::ReadFile(first);
   log_.AppendLogLine("mehr");
-  const std::string second = *log_.SaveLogFile(dir_.string(), ExitTime());
-  const std::string third = *log_.SaveLogFile(dir_.string(), ExitTime());
+  const std::string second = *log_.SaveLogFile(dir_.string(), testing::SampleTime());
+  const std::string third = *log_.SaveLogFile(dir_.string(), testing::SampleTime());
 
   EXPECT_EQ(second, (dir_ / "Velmor_Logfile_20260203_0905_2.rtf").string());
   EXPECT_EQ(third, (dir_ / "Velmor_Logfile_20260203_0905_3.rtf").string());
-  EXPECT_EQ(ReadFile(first), first_content);
-  EXPECT_NE(ReadFile(second), first_content);
+  EXPECT_EQ(testing::ReadFile(first), first_content);
+  EXPECT_NE(testing::ReadFile(second), first_content);
   // Nothing but the logs: no temporary file is left behind.
   EXPECT_THAT(FilesIn(dir_),
               ElementsAre("Velmor_Logfile_20260203_0905.rtf", "Velmor_Logfile_20260203_0905_2.rtf",
@@ -165,11 +147,11 @@ TEST_F(ConversationLogTest, TakenNameOfAnyKindIsNeverReplaced) {
   std::error_code no_link;
   fs::create_symlink(dir_ / "nirgends", dir_ / "Velmor_Logfile_20260203_0905_3.rtf", no_link);
   FillLog(1);
-  EXPECT_EQ(*log_.SaveLogFile(dir_.string(), ExitTime()),
+  EXPECT_EQ(*log_.SaveLogFile(dir_.string(), testing::SampleTime()),
             (dir_ / (no_link ? "Velmor_Logfile_20260203_0905_3.rtf"
                              : "Velmor_Logfile_20260203_0905_4.rtf"))
                 .string());
-  EXPECT_EQ(ReadFile(dir_ / "Velmor_Logfile_20260203_0905.rtf"), "fremd");
+  EXPECT_EQ(testing::ReadFile(dir_ / "Velmor_Logfile_20260203_0905.rtf"), "fremd");
   EXPECT_FALSE(fs::exists(dir_ / "nirgends"));
 }
 
@@ -182,7 +164,7 @@ TEST_F(ConversationLogTest, UnwritableFolderRaisesTheReasonInGerman) {
                                (folder / "Velmor_Logfile_20260203_0905.rtf").string() +
                                "\" konnte nicht geschrieben werden: ";
     try {
-      log_.SaveLogFile(folder.string(), ExitTime());
+      log_.SaveLogFile(folder.string(), testing::SampleTime());
       ADD_FAILURE() << "no error for " << folder;
     } catch (const Exception& error) {
       EXPECT_THAT(error.what(), StartsWith(prefix));
@@ -200,7 +182,7 @@ TEST_F(ConversationLogTest, WriteFailingMidwayLeavesNoFile) {
     // A file size limit makes the write fail partway through, as a full disk would.
     testing::FileSizeLimit limit(4096);
     try {
-      log_.SaveLogFile(dir_.string(), ExitTime());
+      log_.SaveLogFile(dir_.string(), testing::SampleTime());
     } catch (const Exception& error) {
       message = error.what();
     }

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "speech/live_log_recovery.h"
+#include "tests/support/program_output.h"
 #include "tests/support/rtf_reader.h"
+#include "tests/support/sample_time.h"
 #include "tests/support/system.h"
 
 namespace velmor {
@@ -22,20 +24,8 @@ using ::testing::ElementsAre;
 
 // 09:05:42 local time on 3 February 2026.
 std::time_t NewestLineTime() {
-  std::tm when{};
-  when.tm_year = 2026 - 1900;
-  when.tm_mon = 1;
-  when.tm_mday = 3;
-  when.tm_hour = 9;
-  when.tm_min = 5;
-  when.tm_sec = 42;
-  when.tm_isdst = -1;
+  std::tm when = testing::SampleTime();
   return std::mktime(&when);
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 class LiveLogFileTest : public ::testing::Test {
@@ -54,7 +44,7 @@ class LiveLogFileTest : public ::testing::Test {
 
   // What a reader sees in the file: every line of the log so far, in its colour and style.
   void ExpectFileHolds(const fs::path& path, const std::vector<LogLine>& lines) {
-    const auto doc = testing::ReadRtf(ReadFile(path));
+    const auto doc = testing::ReadRtf(testing::ReadFile(path));
     ASSERT_TRUE(doc.ok()) << doc.error;
     ASSERT_EQ(doc.paragraphs.size(), lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -110,7 +100,7 @@ TEST_F(LiveLogFileTest, EveryTickLeavesACompleteDocumentThatBecomesTheLogFile) {
 
   EXPECT_THAT(RecoverLiveLogFiles(dir_),
               ElementsAre((dir_ / "Velmor_Logfile_20260203_0905.rtf").string()));
-  EXPECT_EQ(ReadFile(dir_ / "Velmor_Logfile_20260203_0905.rtf"),
+  EXPECT_EQ(testing::ReadFile(dir_ / "Velmor_Logfile_20260203_0905.rtf"),
             RtfDocument(log.Lines(), RtfFont{"MS Sans Serif", 8}));
   EXPECT_THAT(Files(), ElementsAre("Velmor_Logfile_20260203_0905.rtf"));
 }
@@ -148,7 +138,7 @@ TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {
     LiveLogFile live(log, dir_);
     for (const char* text : {"Start", "eins", "zwei", "drei"}) Append(log, live, {text});
   }
-  const std::string whole = ReadFile(dir_ / "Velmor_Logfile_laufend.rtf");
+  const std::string whole = testing::ReadFile(dir_ / "Velmor_Logfile_laufend.rtf");
   fs::remove(dir_ / "Velmor_Logfile_laufend.rtf");
   const std::size_t trailer = whole.find("{\\*");
   const std::size_t last_line = whole.rfind("\\cf", trailer);
@@ -168,10 +158,11 @@ TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {
     ASSERT_EQ(written.size(), 1u) << c.cut;
     EXPECT_NE(written[0].find("Velmor_Logfile_20"), std::string::npos);
     if (c.lines < 0) {
-      EXPECT_EQ(ReadFile(written[0]), whole.substr(0, c.cut));
+      EXPECT_EQ(testing::ReadFile(written[0]), whole.substr(0, c.cut));
     } else {
       const auto kept = std::vector<LogLine>(log.Lines().begin(), log.Lines().begin() + c.lines);
-      EXPECT_EQ(ReadFile(written[0]), RtfDocument(kept, RtfFont{"MS Sans Serif", 8})) << c.cut;
+      EXPECT_EQ(testing::ReadFile(written[0]), RtfDocument(kept, RtfFont{"MS Sans Serif", 8}))
+          << c.cut;
       EXPECT_EQ(written[0].find("20260203_0905") != std::string::npos, c.newest_line_time)
           << "named by the newest line only while its time is whole";
     }

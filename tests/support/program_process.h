@@ -16,31 +16,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/program_output.h"
+
 namespace velmor::testing {
 
 using namespace std::chrono_literals;
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline std::vector<std::filesystem::path> LogFilesIn(const std::filesystem::path& folder) {
-  std::vector<std::filesystem::path> logs;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() == ".rtf") logs.push_back(entry.path());
-  }
-  return logs;
-}
-
-// Polls a condition until it holds or the limit passes.
-inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  for (auto end = std::chrono::steady_clock::now() + limit;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-}
 
 // A child process, killed on scope exit unless it has ended.
 class Process {

@@ -18,6 +18,7 @@
 
 #include "tests/support/huffman_encoder.h"
 #include "tests/support/loopback.h"
+#include "tests/support/program_output.h"
 #include "tests/support/speech_packets.h"
 
 namespace velmor::testing {
@@ -28,16 +29,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr UINT kTrayMessage = WM_USER + 1001;
 constexpr UINT kTrayIconId = 1005;
-
-// Polls `condition` every 50 ms for up to `limit`.
-bool Within(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
-}
 
 // The process's top-level window of the class (a visible one unless `hidden_too`), or null.
 HWND WindowOf(DWORD process, const wchar_t* window_class, bool hidden_too = false) {
@@ -76,11 +67,6 @@ std::wstring TextOf(HWND window) {
                       SMTO_ABORTIFHUNG, 5000, &copied);
   text.resize(std::min<std::size_t>(copied, length));
   return text;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A WAV file of `seconds` of silence, 8 kHz, 8 bits, mono.
@@ -168,14 +154,17 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
 
   // Login connection: the first connect that the relay takes (wine needs a while to start).
   Socket login;
-  ASSERT_TRUE(Within(60s, [&] {
-    try {
-      login = ConnectTo(client_port);
-      return true;
-    } catch (const std::exception&) {
-      return false;
-    }
-  })) << "velmor.exe never listened on its client port";
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        try {
+          login = ConnectTo(client_port);
+          return true;
+        } catch (const std::exception&) {
+          return false;
+        }
+      },
+      60s))
+      << "velmor.exe never listened on its client port";
   Socket login_up = AcceptWithin(server);
   ASSERT_TRUE(login_up.IsOpen());
   const Bytes seed_and_login = Concat({{0x7F, 0, 0, 1}, FixedPacket(0x80, 62, 0x41)});
@@ -212,12 +201,13 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   // The window is shown, and its log pane holds the line.
   const DWORD id = process_.dwProcessId;
   HWND window = nullptr;
-  ASSERT_TRUE(Within(10s, [&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }, 10s));
   EXPECT_EQ(TextOf(window), L"Velmor V1.1.3");
   HWND pane = FindWindowExW(window, nullptr, L"RICHEDIT50W", nullptr);
   ASSERT_NE(pane, nullptr);
   EXPECT_TRUE(
-      Within(10s, [&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }));
+      WaitUntil([&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }, 10s));
   EXPECT_NE(TextOf(pane).find(L"Fehler beim \u00F6ffnen der Musikdatei: \"fehlt.mid\""),
             std::wstring::npos);
   // The sound plays (in silence where wine has no output device): its control bar shows
@@ -225,31 +215,31 @@ TEST_F(VelmorExeTest, RelaysLoginAndGameShowsTheLineAndEndsThroughTheTrayMenu) {
   HWND bar = FindWindowExW(window, nullptr, L"VelmorMediaBar", nullptr);
   ASSERT_NE(bar, nullptr);
   EXPECT_TRUE(IsWindowVisible(bar));
-  EXPECT_TRUE(Within(20s, [&] { return !IsWindowVisible(bar); }));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(bar); }, 20s));
   // The tray icon: the shell knows where it is; wine's shell cannot say, but its own tray
   // window holds a window for each icon, and only this program has one.
   NOTIFYICONIDENTIFIER icon = {sizeof icon, window, kTrayIconId, {}};
   RECT place = {};
-  EXPECT_TRUE(Within(5s, [&] {
-    if (SUCCEEDED(Shell_NotifyIconGetRect(&icon, &place))) return true;
-    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-    return tray && FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
-  })) << "no tray icon";
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        if (SUCCEEDED(Shell_NotifyIconGetRect(&icon, &place))) return true;
+        HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+        return tray && FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
+      },
+      5s))
+      << "no tray icon";
 
   // A right-click on the icon opens the popup menu; its "&Beenden" is chosen by its letter.
   PostMessageW(window, kTrayMessage, kTrayIconId, WM_RBUTTONUP);
   HWND menu = nullptr;
-  ASSERT_TRUE(Within(10s, [&] { return (menu = WindowOf(id, L"#32768")) != nullptr; }))
+  ASSERT_TRUE(WaitUntil([&] { return (menu = WindowOf(id, L"#32768")) != nullptr; }, 10s))
       << "the tray menu did not open";
   PostMessageW(menu, WM_CHAR, L'b', 0);
 
   EXPECT_EQ(WaitForExit(30s), 0);
   game.Close();
   EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"), settings);
-  std::vector<std::filesystem::path> logs;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-    if (entry.path().extension() == ".rtf") logs.push_back(entry.path());
-  }
+  const std::vector<std::filesystem::path> logs = LogFilesIn(folder_);
   ASSERT_EQ(logs.size(), 1u);
   const std::string rtf = ReadFile(logs[0]);
   EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
@@ -266,7 +256,8 @@ TEST_F(VelmorExeTest, SessionEndClosesAnOpenMessageBoxAndSaves) {
   Launch();
   const DWORD id = process_.dwProcessId;
   HWND window = nullptr;
-  ASSERT_TRUE(Within(60s, [&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }, 60s));
 
   // The client port field (the first edit field) typed equal to the server port: the
   // warning box opens, inside the field's change handler. Its answer never comes.
@@ -276,7 +267,7 @@ TEST_F(VelmorExeTest, SessionEndClosesAnOpenMessageBoxAndSaves) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(client_field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()),
                       SMTO_NORMAL, 500, &ignored);
-  ASSERT_TRUE(Within(10s, [&] { return WindowOf(id, L"#32770") != nullptr; }))
+  ASSERT_TRUE(WaitUntil([&] { return WindowOf(id, L"#32770") != nullptr; }, 10s))
       << "the warning box did not open";
 
   DWORD_PTR may_end = 0;

@@ -12,6 +12,7 @@
 #include "platform/atomic_file.h"
 #include "platform/file_io.h"
 #include "platform/time_text.h"
+#include "tests/support/sample_time.h"
 
 // Texts that meet the system: file names and the time and date. The runner's user has an
 // ANSI code page other than Windows-1252, so a name that went through the C library's
@@ -56,14 +57,7 @@ TEST(WindowsTextsTest, TimeAndDateFollowTheUsersRegionalSettings) {
   };
   const auto texts = expected.find(locale);
   if (texts == expected.end()) GTEST_SKIP() << "no texts known for this user's locale";
-  std::tm when{};
-  when.tm_year = 126;
-  when.tm_mon = 1;
-  when.tm_mday = 3;
-  when.tm_wday = 2;
-  when.tm_hour = 9;
-  when.tm_min = 5;
-  when.tm_sec = 42;
+  const std::tm when = testing::SampleTime();
   EXPECT_TRUE(texts->second.first.contains(TimeText(when))) << TimeText(when);
   EXPECT_EQ(DateText(when), texts->second.second);
 }
