@@ -55,6 +55,7 @@ namespace velmor::testing {
 inline SOCKET Native(int handle) {
   return static_cast<SOCKET>(static_cast<std::intptr_t>(handle));
 }
+using SocketLength = int;
 
 inline void SetOption(int handle, int level, int name, const void* value, int size) {
   ::setsockopt(Native(handle), level, name, static_cast<const char*>(value), size);
@@ -130,28 +131,6 @@ inline std::vector<int> OpenSockets() {
     }
   }
   return sockets;
-}
-
-// The local and the peer address of a connected IPv4 socket, each as address and port.
-struct SocketEnds {
-  std::uint64_t local;
-  std::uint64_t peer;
-};
-inline std::optional<SocketEnds> EndsOf(int handle) {
-  sockaddr_in local{};
-  sockaddr_in peer{};
-  int length = sizeof local;
-  if (::getsockname(Native(handle), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    return std::nullopt;
-  }
-  length = sizeof peer;
-  if (::getpeername(Native(handle), reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
-    return std::nullopt;
-  }
-  const auto key = [](const sockaddr_in& a) {
-    return (std::uint64_t{a.sin_addr.s_addr} << 16) | a.sin_port;
-  };
-  return SocketEnds{key(local), key(peer)};
 }
 
 // Handles of any kind this process holds.
@@ -251,6 +230,11 @@ constexpr const char* kNoReplaceBlocker = "";
 
 #else
 
+inline int Native(int handle) {
+  return handle;
+}
+using SocketLength = socklen_t;
+
 inline void SetOption(int handle, int level, int name, const void* value, socklen_t size) {
   ::setsockopt(handle, level, name, value, size);
 }
@@ -305,23 +289,6 @@ inline std::vector<int> OpenSockets() {
     if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0) sockets.push_back(fd);
   }
   return sockets;
-}
-
-struct SocketEnds {
-  std::uint64_t local;
-  std::uint64_t peer;
-};
-inline std::optional<SocketEnds> EndsOf(int handle) {
-  sockaddr_in local{};
-  sockaddr_in peer{};
-  socklen_t length = sizeof local;
-  if (::getsockname(handle, reinterpret_cast<sockaddr*>(&local), &length) != 0) return std::nullopt;
-  length = sizeof peer;
-  if (::getpeername(handle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return std::nullopt;
-  const auto key = [](const sockaddr_in& a) {
-    return (std::uint64_t{a.sin_addr.s_addr} << 16) | a.sin_port;
-  };
-  return SocketEnds{key(local), key(peer)};
 }
 
 inline std::string HostName() {
@@ -439,6 +406,28 @@ class FileSizeLimit {
 };
 
 #endif
+
+// The local and the peer address of a connected IPv4 socket, each as address and port.
+struct SocketEnds {
+  std::uint64_t local;
+  std::uint64_t peer;
+};
+inline std::optional<SocketEnds> EndsOf(int handle) {
+  sockaddr_in local{};
+  sockaddr_in peer{};
+  SocketLength length = sizeof local;
+  if (::getsockname(Native(handle), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    return std::nullopt;
+  }
+  length = sizeof peer;
+  if (::getpeername(Native(handle), reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+    return std::nullopt;
+  }
+  const auto key = [](const sockaddr_in& a) {
+    return (std::uint64_t{a.sin_addr.s_addr} << 16) | a.sin_port;
+  };
+  return SocketEnds{key(local), key(peer)};
+}
 
 // What the system's resolver makes of a text without asking anyone, or nullopt.
 inline std::optional<std::uint32_t> NumericReading(const std::string& text) {
