@@ -185,8 +185,15 @@ TEST_P(FaultRandomTest, RandomBlocksAndEndingsLeaveEverySurvivingByteIntact) {
         peers,
         [&] { return std::all_of(peers.begin(), peers.end(), [](Peer* p) { return p->closed; }); },
         std::chrono::seconds(20));
-    ASSERT_TRUE(ended) << "a connection of round " << rounds << " never ended (seed " << seed
-                       << ")";
+    if (!ended) {
+      std::string stuck;
+      for (const Connection& c : batch) {
+        if (c.client->closed && c.server->closed) continue;
+        stuck += std::string("\n  ") + NameOf(c.ending) + ": client " + Describe(*c.client) +
+                 "; server " + Describe(*c.server);
+      }
+      FAIL() << "round " << rounds << " stood still for 20 s (seed " << seed << "):" << stuck;
+    }
     for (const Connection& connection : batch) {
       Verify(connection);
       relayed += connection.client->received + connection.server->received;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/socket.h"
@@ -206,18 +207,34 @@ struct Peer {
   std::size_t block_left_ = 0;
 };
 
-// Runs poll() over the open peers until `done` holds or `limit` has passed; true when
-// `done` held. Peers never wait in a receive or send. `done` runs on the calling thread.
+// Runs poll() over the open peers until `done` holds, or until nothing has happened for
+// `stall_limit`: no byte moved and no end closed or saw its peer close. True when `done`
+// held. Judging progress rather than time, a loaded machine is slow but never fails.
+// Peers never wait in a receive or send. `done` runs on the calling thread.
 template <typename Done>
-bool Drive(const std::vector<Peer*>& peers, Done done, std::chrono::milliseconds limit) {
+bool Drive(const std::vector<Peer*>& peers, Done done, std::chrono::milliseconds stall_limit) {
   std::vector<std::uint8_t> scratch(64 * 1024);
   std::vector<PollEntry> entries;
   std::vector<Peer*> polled;
-  auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto progress = [&peers] {
+    std::uint64_t sum = 0;
+    for (const Peer* peer : peers) {
+      sum += peer->sent + peer->received + peer->closed + peer->SawClose() + peer->send_failed;
+    }
+    return sum;
+  };
+  std::uint64_t last_progress = progress();
+  auto deadline = std::chrono::steady_clock::now() + stall_limit;
   for (;;) {
     for (Peer* peer : peers) peer->Settle();
     if (done()) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (const std::uint64_t current = progress(); current != last_progress) {
+      last_progress = current;
+      deadline = now + stall_limit;
+    } else if (now > deadline) {
+      return false;
+    }
     entries.clear();
     polled.clear();
     for (Peer* peer : peers) {
@@ -232,6 +249,15 @@ bool Drive(const std::vector<Peer*>& peers, Done done, std::chrono::milliseconds
       if (entries[i].revents != 0) polled[i]->Step(entries[i].revents, scratch);
     }
   }
+}
+
+// What an end did, for the message of a test that failed.
+inline std::string Describe(const Peer& peer) {
+  return "sent " + std::to_string(peer.sent) + " of " + std::to_string(peer.out.length) +
+         ", received " + std::to_string(peer.received) + " of " +
+         std::to_string(peer.expected_in.length) + (peer.eof ? ", saw the close" : "") +
+         (peer.reset ? ", saw a reset" : "") + (peer.send_failed ? ", send failed" : "") +
+         (peer.finished ? ", finished sending" : "") + (peer.closed ? ", closed" : ", open");
 }
 
 }  // namespace velmor::testing
