@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test bench fuzz test-asan test-tsan windows test-windows \
-	test-windows-smoke windows-package clean format
+	test-windows-programs windows-package clean format
 
 all: build
 
@@ -76,17 +76,17 @@ windows: deps
 	@cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
 # The Windows test programs under wine, each run in shards rather than case by case
-# (starting a program under wine for every case would cost more than the tests), then
-# velmor.exe's smoke test.
+# (starting a program under wine for every case would cost more than the tests), then the
+# tests of velmor.exe itself.
 test-windows: windows
 	@scripts/run-windows-tests $(WINDOWS_BUILD_DIR) $(foreach t,$(WINDOWS_AREAS),tests/velmor_$(t)_tests.exe)
-	@scripts/run-windows-smoke $(WINDOWS_BUILD_DIR)
+	@scripts/run-windows-programs $(WINDOWS_BUILD_DIR)
 
-# velmor.exe itself under wine, on a display of its own: it relays a login and a game
-# connection, logs the speech line, shows its window and tray icon and ends through the
-# tray menu.
-test-windows-smoke: windows
-	@scripts/run-windows-smoke $(WINDOWS_BUILD_DIR)
+# velmor.exe itself under wine, on a display of its own: the program tests it shares with
+# Linux (relaying, logging, the ways it ends, the next start recovering a killed run's log),
+# then its window, tray icon and tray menu.
+test-windows-programs: windows
+	@scripts/run-windows-programs $(WINDOWS_BUILD_DIR)
 
 # velmor.exe with the README in one zip file, beside velmor.exe in the build folder.
 windows-package: windows

@@ -10,6 +10,7 @@
 #include "gui_qt/program_end.h"
 #include "gui_qt/qt_dialogs.h"
 #include "gui_qt/qt_dispatcher.h"
+#include "gui_qt/qt_timer_host.h"
 #include "gui_qt/qt_tray_icon.h"
 #include "gui_qt/signal_bridge.h"
 #include "relay/thread_count.h"
@@ -36,36 +37,30 @@ int main(int argc, char** argv) {
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                    [&program_end](QSessionManager&) { program_end.SaveSession(); });
 
-  TMainForm* form_for_tray = nullptr;
-  QtTrayIcon tray([&form_for_tray](std::intptr_t event) {
-    if (form_for_tray) form_for_tray->TrayIconNotify(event);
-  });
+  QtTimerHost timers;
+  QtTrayIcon tray;
   SdlMediaSystem media(dispatcher);
 
   auto form = std::make_unique<TMainForm>(
-      MainFormServices{dialogs, dispatcher, tray, media, program_file, {}});
-  form_for_tray = form.get();
+      MainFormServices{dialogs, dispatcher, timers, tray, media, program_file, {}});
   auto view = std::make_unique<MainWindowView>(*form);
   dialogs.SetParent(view.get());
   tray.SetMenu(&view->PopupMenu(), view.get());
-  // From the top of the loop: the command that ended the program may still be on the stack.
+  // The loop ends from its top, once the command that ran the exit steps is off the stack;
+  // posted, it also ends a loop that starts only after them.
   form->OnTerminate = [&app] {
-    QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   };
-  QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
-                   [&program_end] { program_end.RunExitSteps(); });
 
   form->RunGuarded([&form] { form->ApplyStartHidden(); });
   program_end.Attach(*form);
-  if (!form->Terminated()) {
-    // The message loop first shows the window; a "Hide" start hides it 100 ms later.
-    view->show();
-    app.exec();
-  }
+  // The message loop first shows the window; a "Hide" start hides it 100 ms later.
+  view->show();
+  app.exec();
 
   // The relay stops with the window, before the process ends.
   view.reset();
-  form_for_tray = nullptr;
   form.reset();
   // Workers end with the relay; only one whose tap call hangs could still be running.
   // Everything is saved by now, so the wait for it is bounded.

@@ -1,6 +1,7 @@
 // The Windows entry: builds the platform services, the main window and its Win32 view, and
-// runs the message loop until the exit command (or the end of the session, or a console
-// control event, which run the same exit steps).
+// runs the message loop until the exit command (or the end of the session, which runs the
+// same exit steps). A program of the window subsystem has no console, so no console event
+// ever reaches it.
 #include <chrono>
 #include <memory>
 #include <string>
@@ -15,19 +16,6 @@
 #include "shell/UOListener.h"
 
 namespace {
-
-HWND g_window = nullptr;
-HANDLE g_exit_done = nullptr;
-
-// Console control events (Ctrl+C, a closed console, log-off) come on a thread of their own:
-// the exit steps run on the main thread, and this thread waits for them, as the system
-// ends the process once the handler returns.
-BOOL WINAPI ConsoleControl(DWORD) {
-  if (!g_window) return FALSE;
-  PostMessageW(g_window, velmor::Win32MainWindow::kExitStepsMessage, 0, 0);
-  WaitForSingleObject(g_exit_done, 4000);
-  return TRUE;
-}
 
 std::string ProgramFile() {
   std::wstring path(MAX_PATH, L'\0');
@@ -54,8 +42,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32TrayIcon tray(window.Handle());
   MciMediaSystem media;
 
-  auto form = std::make_unique<TMainForm>(
-      MainFormServices{dialogs, dispatcher, tray, media, program_file, {}});
+  // The end of the session may come while the window is still being built (its message
+  // boxes run the loop): the exit steps then wait for the window.
+  std::unique_ptr<TMainForm> form;
+  bool end_requested = false;
+  window.OnExitSteps = [&form, &dialogs, &end_requested] {
+    dialogs.CloseAllAndBlock();
+    if (form) {
+      form->TrayMenuBeendenClick();
+    } else {
+      end_requested = true;
+    }
+  };
+  form = std::make_unique<TMainForm>(
+      MainFormServices{dialogs, dispatcher, window.Timers(), tray, media, program_file, {}});
   window.Attach(*form, dispatcher, tray);
   // The loop ends on this flag rather than WM_QUIT, which a modal loop (the popup menu's,
   // a message box's) may take out of the queue.
@@ -64,25 +64,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     quit = true;
     PostMessageW(window.Handle(), WM_NULL, 0, 0);
   };
-  g_exit_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  window.OnExitSteps = [&form, &dialogs] {
-    dialogs.CloseAllAndBlock();
-    form->TrayMenuBeendenClick();
-    SetEvent(g_exit_done);
-  };
-  g_window = window.Handle();
-  SetConsoleCtrlHandler(ConsoleControl, TRUE);
 
   form->RunGuarded([&form] { form->ApplyStartHidden(); });
+  if (end_requested) form->RunGuarded([&form] { form->TrayMenuBeendenClick(); });
   // The message loop first shows the window; a "Hide" start hides it 100 ms later.
-  window.Show();
+  if (!quit) window.Show();
   MSG message;
   while (!quit && GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (window.PreTranslate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  SetEvent(g_exit_done);
   // The relay stops with the window, before the process ends.
   dispatcher.SetWindow(nullptr);
   window.Detach();

@@ -28,6 +28,7 @@
 #include "gui_qt/main_window_view.h"
 #include "gui_qt/qt_colors.h"
 #include "gui_qt/qt_dispatcher.h"
+#include "gui_qt/qt_timer_host.h"
 #include "gui_qt/win1252.h"
 #include "shell/UOListener.h"
 #include "tests/fakes/fake_media.h"
@@ -153,7 +154,8 @@ int Run() {
   testing::FakeTrayIcon tray;
   testing::FakeMediaSystem media;
   QtDispatcher dispatcher(qApp);
-  TMainForm form(MainFormServices{dialogs, dispatcher, tray, media, "velmor", folder});
+  QtTimerHost timers;
+  TMainForm form(MainFormServices{dialogs, dispatcher, timers, tray, media, "velmor", folder});
   MainWindowView view(form);
   view.show();
   Lines lines;

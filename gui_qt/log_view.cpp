@@ -44,7 +44,11 @@ LogView::LogView(ConversationLog& log, QWidget* parent) : QAbstractScrollArea(pa
   colors.setColor(QPalette::Base, ToQColor(clBtnFace, colors));
   setPalette(colors);
   Measure();
-  log.AddObserver([this](const LogLine& line) { Append(line); });
+  observer_ = log.AddObserver([this](const LogLine& line) { Append(line); });
+}
+
+LogView::~LogView() {
+  log_.RemoveObserver(observer_);
 }
 
 const QFont& LogView::FontOf(LogStyle style) const {

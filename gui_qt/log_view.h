@@ -18,11 +18,11 @@ namespace velmor {
 // the end while it is scrolled to the bottom. Text is selected with the mouse across lines
 // (a double click takes a word), Ctrl+A selects everything and Ctrl+C copies.
 //
-// The log must outlive the view, and the view must be gone before lines are appended
-// without it.
+// The log must outlive the view.
 class LogView : public QAbstractScrollArea {
  public:
   LogView(ConversationLog& log, QWidget* parent);
+  ~LogView() override;
 
   // The selection as plain text, lines joined by "\n".
   QString SelectedText() const;
@@ -57,7 +57,8 @@ class LogView : public QAbstractScrollArea {
   void Copy(QClipboard::Mode mode) const;
   void Select(Place anchor, Place cursor);
 
-  const ConversationLog& log_;
+  ConversationLog& log_;
+  int observer_ = -1;
   // Regular, italic, bold and italic: the pane's font in each style.
   std::array<QFont, 3> fonts_;
   int line_height_ = 1;

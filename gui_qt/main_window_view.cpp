@@ -4,12 +4,9 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-#include <QVBoxLayout>
 
 #include "gui_qt/icon_image.h"
 #include "gui_qt/log_view.h"
@@ -43,25 +40,31 @@ void SetRole(QWidget* widget, QPalette::ColorRole role, TColor color) {
   widget->setPalette(colors);
 }
 
-// Moves a group box's children down where the style draws its frame lower than the
-// nominal layout expects, so that no control sits on the frame line.
-void KeepInsideFrame(QGroupBox* box) {
-  const QObjectList children = box->children();
-  int top = box->height();
-  for (QObject* child : children) {
-    if (auto* widget = qobject_cast<QWidget*>(child)) top = std::min(top, widget->y());
-  }
-  const int shift = box->contentsRect().top() - top;
-  if (shift <= 0) return;
-  for (QObject* child : children) {
-    if (auto* widget = qobject_cast<QWidget*>(child))
-      widget->move(widget->x(), widget->y() + shift);
-  }
-}
+// Where a group box's style draws its frame inside the nominal layout: its controls move
+// right and down by as much as the frame would cover the first of them, and controls that
+// stretch with the box keep their distance from the frame's far edges. So no control sits
+// on the frame line.
+struct FrameInsets {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
 
-// The nominal client area of the window (657 x 381 with its frame).
-constexpr int kNominalWidth = 649;
-constexpr int kNominalHeight = 347;
+FrameInsets InsetsOf(const TControl& box, const QWidget& widget, const TMainForm& form) {
+  const auto* group = qobject_cast<const QGroupBox*>(&widget);
+  if (!group) return {};
+  int left = box.Bounds().width;
+  int top = box.Bounds().height;
+  for (const TControl* control : form.Controls()) {
+    if (control->Parent() != &box) continue;
+    left = std::min(left, control->Bounds().left);
+    top = std::min(top, control->Bounds().top);
+  }
+  const QRect inside = group->contentsRect();
+  return {std::max(0, inside.left() - left), std::max(0, inside.top() - top),
+          group->width() - 1 - inside.right(), group->height() - 1 - inside.bottom()};
+}
 
 }  // namespace
 
@@ -74,121 +77,142 @@ MainWindowView::MainWindowView(TMainForm& form) : form_(form) {
   setFont(WindowFont());
   setAutoFillBackground(true);
   SetRole(this, QPalette::Window, clBtnFace);
-  resize(kNominalWidth, kNominalHeight);
+  resize(TMainForm::kClientWidth, TMainForm::kClientHeight);
 
   BuildControls();
   BuildMenu();
-  BuildTimers();
   media_bar_ = new MediaBar(form.Media(), this);
   media_bar_->move(0, 0);
 
   form.SetObserver([this] { SyncWindow(); });
 }
 
-QWidget* MainWindowView::Place(TControl& control, QWidget* widget) {
-  const TRect bounds = control.Bounds();
-  widget->setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
-  widget->setObjectName(QString::fromStdString(control.Name()));
-  widgets_.insert(&control, widget);
-  const auto sync = [&control, widget] {
-    widget->setVisible(control.Visible());
-    widget->setEnabled(control.Enabled());
-  };
-  sync();
-  control.SetObserver(sync);
-  return widget;
+QWidget* MainWindowView::Make(TControl& control, QWidget* parent) {
+  switch (control.Kind()) {
+    case ControlKind::kPanel:
+      return new QWidget(parent);
+    case ControlKind::kGroupBox:
+      return new QGroupBox(ToQString(static_cast<TContainer&>(control).Caption()), parent);
+    case ControlKind::kLabel: {
+      auto* widget = new QLabel(parent);
+      widget->setWordWrap(static_cast<TLabel&>(control).WordWrap());
+      widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return widget;
+    }
+    case ControlKind::kEdit: {
+      auto& edit = static_cast<TEdit&>(control);
+      auto* widget = new QLineEdit(parent);
+      QObject::connect(widget, &QLineEdit::textEdited, widget,
+                       [&edit, widget](const QString& text) {
+                         // A field holds one line: of pasted or dropped text only its first line
+                         // enters.
+                         const OneLineEdit line = KeepOneLine(ToQString(edit.Text()), text);
+                         if (line.text != text) {
+                           widget->setText(line.text);
+                           widget->setCursorPosition(line.cursor);
+                         }
+                         edit.SetText(FromQString(line.text));
+                       });
+      return widget;
+    }
+    case ControlKind::kButton: {
+      auto& button = static_cast<TButton&>(control);
+      auto* widget = new QPushButton(ToQString(button.Caption()), parent);
+      QObject::connect(widget, &QPushButton::clicked, widget, [&button] { button.Click(); });
+      return widget;
+    }
+    case ControlKind::kLogPane:
+      return new LogView(static_cast<TLogPane&>(control), parent);
+  }
+  return new QWidget(parent);
+}
+
+void MainWindowView::Sync(const TControl& control, QWidget& widget) {
+  widget.setVisible(control.Visible());
+  widget.setEnabled(control.Enabled());
+  switch (control.Kind()) {
+    case ControlKind::kLabel: {
+      const auto& label = static_cast<const TLabel&>(control);
+      static_cast<QLabel&>(widget).setText(ToQString(label.Caption()));
+      SetRole(&widget, QPalette::WindowText, label.FontColor());
+      Place(control);  // the text may need more room
+      break;
+    }
+    case ControlKind::kEdit: {
+      const auto& edit = static_cast<const TEdit&>(control);
+      auto& line = static_cast<QLineEdit&>(widget);
+      if (line.text() != ToQString(edit.Text())) line.setText(ToQString(edit.Text()));
+      line.setReadOnly(edit.ReadOnly());
+      SetRole(&widget, QPalette::Base, edit.Color());
+      break;
+    }
+    case ControlKind::kButton:
+      SetRole(&widget, QPalette::ButtonText, static_cast<const TButton&>(control).FontColor());
+      break;
+    case ControlKind::kPanel:
+    case ControlKind::kGroupBox:
+    case ControlKind::kLogPane:
+      break;
+  }
 }
 
 void MainWindowView::BuildControls() {
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-
-  panel_ = new QWidget(this);
-  panel_->setFixedWidth(form_.Panel1.Bounds().width);
-  widgets_.insert(&form_.Panel1, panel_);
-  layout->addWidget(panel_);
-
-  auto* log_box = new QGroupBox(ToQString(form_.GroupBox5.Caption()), this);
-  auto* log_layout = new QVBoxLayout(log_box);
-  log_layout->setContentsMargins(2, 2, 2, 2);
-  log_layout->addWidget(new LogView(form_.LogTalking, log_box));
-  widgets_.insert(&form_.GroupBox5, log_box);
-  layout->addWidget(log_box, 1);
-
-  for (TContainer* box : {&form_.GroupBox1, &form_.GroupBox2, &form_.GroupBox3}) {
-    Place(*box, new QGroupBox(ToQString(box->Caption()), panel_));
+  QWidget* previous = nullptr;
+  for (TControl* control : form_.Controls()) {
+    QWidget* parent = control->Parent() ? widgets_.value(control->Parent()) : this;
+    QWidget* widget = Make(*control, parent);
+    widget->setObjectName(QString::fromStdString(control->Name()));
+    widgets_.insert(control, widget);
+    // Creation order is the tab order.
+    if (control->TabStop()) {
+      if (previous) setTabOrder(previous, widget);
+      previous = widget;
+    }
   }
-  const auto parent_of = [this](const TControl& control) {
-    return widgets_.value(control.Parent());
-  };
-
-  for (TLabel* label :
-       {&form_.Label1, &form_.Label2, &form_.Label6, &form_.Label3, &form_.Label4, &form_.Label5,
-        &form_.Label7, &form_.Label8, &form_.UOClientStatus, &form_.UOServerStatus}) {
-    auto* widget = new QLabel(parent_of(*label));
-    widget->setWordWrap(label->WordWrap());
-    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Place(*label, widget);
-    const auto sync = [label, widget] {
-      widget->setVisible(label->Visible());
-      widget->setText(ToQString(label->Caption()));
-      const TRect bounds = label->Bounds();
-      // Texts longer than their nominal place grow it rather than being cut.
-      if (label->WordWrap()) {
-        widget->resize(bounds.width, std::max(bounds.height, widget->heightForWidth(bounds.width)));
-      } else {
-        widget->resize(std::max(bounds.width, widget->sizeHint().width()), bounds.height);
+  for (TControl* control : form_.Controls()) {
+    QWidget* widget = widgets_.value(control);
+    if (control->Kind() == ControlKind::kLabel) {
+      if (const TControl* named = static_cast<const TLabel*>(control)->FocusControl) {
+        static_cast<QLabel*>(widget)->setBuddy(widgets_.value(named));
       }
-      SetRole(widget, QPalette::WindowText, label->FontColor());
-    };
-    sync();
-    label->SetObserver(sync);
+    }
+    Place(*control);
+    Sync(*control, *widget);
+    control->SetObserver([this, control, widget] { Sync(*control, *widget); });
   }
+}
 
-  for (TEdit* edit :
-       {&form_.UOClientPort, &form_.UOClientLoginServer, &form_.UOServerIP, &form_.UOServerPort}) {
-    auto* widget = new QLineEdit(parent_of(*edit));
-    Place(*edit, widget);
-    const auto sync = [edit, widget] {
-      widget->setVisible(edit->Visible());
-      if (widget->text() != ToQString(edit->Text())) widget->setText(ToQString(edit->Text()));
-      widget->setReadOnly(edit->ReadOnly());
-      SetRole(widget, QPalette::Base, edit->Color());
-    };
-    sync();
-    edit->SetObserver(sync);
-    QObject::connect(widget, &QLineEdit::textEdited, widget, [edit, widget](const QString& text) {
-      // A field holds one line: of pasted or dropped text only its first line enters.
-      const OneLineEdit line = KeepOneLine(ToQString(edit->Text()), text);
-      if (line.text != text) {
-        widget->setText(line.text);
-        widget->setCursorPosition(line.cursor);
-      }
-      edit->SetText(FromQString(line.text));
-    });
+void MainWindowView::Place(const TControl& control) {
+  QWidget* widget = widgets_.value(&control);
+  if (!widget) return;
+  TRect rect =
+      PlaceInParent(control, width(), height(), TMainForm::kClientWidth, TMainForm::kClientHeight);
+  if (const TControl* parent = control.Parent()) {
+    const FrameInsets insets = InsetsOf(*parent, *widgets_.value(parent), form_);
+    rect.left += insets.left;
+    rect.top += insets.top;
+    if (control.Anchoring().right) {
+      rect.width = std::max(0, rect.width - insets.left - insets.right);
+    }
+    if (control.Anchoring().bottom) {
+      rect.height = std::max(0, rect.height - insets.top - insets.bottom);
+    }
   }
+  if (control.Kind() == ControlKind::kLabel) {
+    // Texts longer than their nominal place grow it rather than being cut.
+    const auto* label = static_cast<const QLabel*>(widget);
+    if (label->wordWrap()) {
+      rect.height = std::max(rect.height, label->heightForWidth(rect.width));
+    } else {
+      rect.width = std::max(rect.width, label->sizeHint().width());
+    }
+  }
+  widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
+}
 
-  for (TButton* button : {&form_.StopButton, &form_.StartButton}) {
-    auto* widget = new QPushButton(ToQString(button->Caption()), parent_of(*button));
-    Place(*button, widget);
-    const auto sync = [button, widget] {
-      widget->setVisible(button->Visible());
-      widget->setEnabled(button->Enabled());
-      SetRole(widget, QPalette::ButtonText, button->FontColor());
-    };
-    sync();
-    button->SetObserver(sync);
-    QObject::connect(widget, &QPushButton::clicked, widget, [button] { button->Click(); });
-  }
-  // Tab order: within each box by the controls' tab order, then box by box.
-  setTabOrder(widgets_.value(&form_.UOClientPort), widgets_.value(&form_.UOServerIP));
-  setTabOrder(widgets_.value(&form_.UOServerIP), widgets_.value(&form_.UOServerPort));
-  setTabOrder(widgets_.value(&form_.UOServerPort), widgets_.value(&form_.StartButton));
-  setTabOrder(widgets_.value(&form_.StartButton), widgets_.value(&form_.StopButton));
-  for (TContainer* box : {&form_.GroupBox1, &form_.GroupBox2, &form_.GroupBox3}) {
-    KeepInsideFrame(static_cast<QGroupBox*>(widgets_.value(box)));
-  }
+void MainWindowView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  for (const TControl* control : form_.Controls()) Place(*control);
 }
 
 void MainWindowView::BuildMenu() {
@@ -196,8 +220,7 @@ void MainWindowView::BuildMenu() {
   for (TMenuItem* item : form_.PopupMenu1()) {
     QAction* action =
         item->IsSeparator() ? menu_->addSeparator() : menu_->addAction(ToQString(item->Caption()));
-    const bool checkable = item == &form_.TrayMenuSymbolAnimCheck;
-    action->setCheckable(checkable);
+    action->setCheckable(item->Checkable());
     const auto sync = [item, action] {
       action->setVisible(item->Visible());
       action->setEnabled(item->Enabled());
@@ -212,22 +235,6 @@ void MainWindowView::BuildMenu() {
     // done: the exit removes the icon and its exported menu.
     QObject::connect(
         action, &QAction::triggered, action, [item] { item->Click(); }, Qt::QueuedConnection);
-  }
-}
-
-void MainWindowView::BuildTimers() {
-  for (TTimer* timer : {&form_.HideTimer, &form_.AnimTimer, &form_.LogFileTimer}) {
-    auto* qtimer = new QTimer(this);
-    const auto sync = [timer, qtimer] {
-      if (!timer->Enabled()) {
-        qtimer->stop();
-      } else if (!qtimer->isActive() || qtimer->interval() != timer->Interval()) {
-        qtimer->start(timer->Interval());
-      }
-    };
-    sync();
-    timer->SetObserver(sync);
-    QObject::connect(qtimer, &QTimer::timeout, qtimer, [timer] { timer->Tick(); });
   }
 }
 

@@ -10,9 +10,9 @@ namespace velmor {
 
 class MediaBar;
 
-// The Qt window of TMainForm: one widget per control, kept in step with the controls'
-// state through their observers; the user's typing and clicks go back to the controls.
-// Closing asks TMainForm::FormClose. Main thread only.
+// The Qt window of TMainForm, built by walking the form's declaration: one widget per
+// control, kept in step with the control's state through its observer; the user's typing
+// and clicks go back to the controls. Closing asks TMainForm::FormClose. Main thread only.
 class MainWindowView : public QWidget {
  public:
   explicit MainWindowView(TMainForm& form);
@@ -24,17 +24,19 @@ class MainWindowView : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QWidget* Make(TControl& control, QWidget* parent);
+  void Sync(const TControl& control, QWidget& widget);
   void BuildControls();
   void BuildMenu();
-  void BuildTimers();
-  QWidget* Place(TControl& control, QWidget* widget);
+  // Puts one control's widget where the form's layout says, at the window's current size.
+  void Place(const TControl& control);
   void SyncWindow();
 
   TMainForm& form_;
   QHash<const TControl*, QWidget*> widgets_;
-  QWidget* panel_ = nullptr;
   QMenu* menu_ = nullptr;
   MediaBar* media_bar_ = nullptr;
 };

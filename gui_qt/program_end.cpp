@@ -11,20 +11,18 @@ ProgramEnd::ProgramEnd(QtDialogs& dialogs) : dialogs_(dialogs) {
 
 void ProgramEnd::Attach(TMainForm& form) {
   form_ = &form;
-  if (requested_) RunExitSteps();
+  if (waiting_for_form_) Request();
 }
 
 void ProgramEnd::Request() {
-  requested_ = true;
-  // A message box runs a loop of its own, which would hold the exit back until someone
-  // closes it.
   dialogs_.CloseAll();
+  if (!form_) {
+    waiting_for_form_ = true;
+    return;
+  }
   QMetaObject::invokeMethod(
-      this, [this] { RunExitSteps(); }, Qt::QueuedConnection);
-}
-
-void ProgramEnd::RunExitSteps() {
-  if (form_) form_->RunGuarded([this] { form_->TrayMenuBeendenClick(); });
+      this, [this] { form_->RunGuarded([this] { form_->TrayMenuBeendenClick(); }); },
+      Qt::QueuedConnection);
 }
 
 void ProgramEnd::SaveSession() {
@@ -32,10 +30,7 @@ void ProgramEnd::SaveSession() {
 }
 
 bool ProgramEnd::eventFilter(QObject* watched, QEvent* event) {
-  // The session's end asks the application to quit; the program's own quit comes after its
-  // exit steps and goes ahead.
-  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit &&
-      !(form_ && form_->Terminated())) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
     Request();
     return true;
   }

@@ -8,9 +8,9 @@
 namespace velmor {
 
 // The ways out besides the exit command: a termination signal and the end of the desktop
-// session. Either closes every open message box and runs the exit steps once, from the top
-// of the event loop; one that comes while the window is still being built waits for it.
-// Main thread only.
+// session. Either closes every open message box (each one's loop would hold the exit back)
+// and has the main window run its exit steps from the top of the event loop; one that comes
+// while the window is still being built waits for it. Main thread only.
 class ProgramEnd : public QObject {
  public:
   // Watches the application for the session's request to quit.
@@ -20,18 +20,18 @@ class ProgramEnd : public QObject {
   void Attach(TMainForm& form);
   // A termination signal or the end of the session.
   void Request();
-  // The exit steps, unless they have run already.
-  void RunExitSteps();
   // A session save that need not be the end: the settings are written, nothing ends.
   void SaveSession();
 
  protected:
+  // The program leaves its loop through QCoreApplication::exit after its exit steps, so a
+  // request to quit that reaches the application always comes from outside: the session.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QtDialogs& dialogs_;
   TMainForm* form_ = nullptr;
-  bool requested_ = false;
+  bool waiting_for_form_ = false;
 };
 
 }  // namespace velmor

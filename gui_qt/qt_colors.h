@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QPalette>
 
-#include "platform/controls.h"
+#include "platform/color.h"
 
 namespace velmor {
 

@@ -29,16 +29,15 @@ bool StatusNotifierHostRegistered() {
 
 }  // namespace
 
-QtTrayIcon::QtTrayIcon(std::function<void(std::intptr_t)> notify)
-    : status_notifier_item_(StatusNotifierHostRegistered()), notify_(std::move(notify)) {
+QtTrayIcon::QtTrayIcon() : status_notifier_item_(StatusNotifierHostRegistered()) {
   QObject::connect(&icon_, &QSystemTrayIcon::activated, &icon_,
                    [this](QSystemTrayIcon::ActivationReason reason) {
                      const bool toggle = status_notifier_item_
                                              ? reason == QSystemTrayIcon::Trigger
                                              : reason == QSystemTrayIcon::DoubleClick;
-                     if (toggle) notify_(kWmLButtonDblClk);
+                     if (toggle) Notify(TrayEvent::kDoubleClick);
                      // A host that does not show the exported menu asks for ours.
-                     if (reason == QSystemTrayIcon::Context) notify_(kWmRButtonUp);
+                     if (reason == QSystemTrayIcon::Context) Notify(TrayEvent::kRightButtonUp);
                    });
 }
 

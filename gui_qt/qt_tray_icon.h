@@ -2,7 +2,6 @@
 
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <functional>
 
 #include "platform/tray_icon.h"
 
@@ -10,12 +9,12 @@ namespace velmor {
 
 // The notification-area icon through QSystemTrayIcon, on either tray protocol Qt picks at
 // start. On an XEmbed tray a left double-click and a right click reach the window's handler
-// as kWmLButtonDblClk and kWmRButtonUp. A StatusNotifierItem host delivers no double-click:
-// there a single activation counts as the double-click, and the menu is exported for the
-// host to show. Main thread only.
+// as TrayEvent::kDoubleClick and kRightButtonUp. A StatusNotifierItem host delivers no
+// double-click: there a single activation counts as the double-click, and the menu is
+// exported for the host to show. Main thread only.
 class QtTrayIcon : public TrayIcon {
  public:
-  explicit QtTrayIcon(std::function<void(std::intptr_t)> notify);
+  QtTrayIcon();
 
   // The menu to pop up and the window to bring to the front first; set once the window
   // exists.
@@ -34,7 +33,6 @@ class QtTrayIcon : public TrayIcon {
 
   QSystemTrayIcon icon_;
   bool status_notifier_item_ = false;
-  std::function<void(std::intptr_t)> notify_;
   QMenu* menu_ = nullptr;
   QWidget* window_ = nullptr;
 };

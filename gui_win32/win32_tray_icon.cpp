@@ -27,7 +27,7 @@ UINT Win32TrayIcon::TaskbarCreatedMessage() {
   return message;
 }
 
-void Win32TrayIcon::Notify(DWORD action, const IconImage* picture, const std::string* tip) {
+void Win32TrayIcon::Call(DWORD action, const IconImage* picture, const std::string* tip) {
   HICON previous = nullptr;
   if (picture) {
     previous = icon_;
@@ -51,21 +51,34 @@ void Win32TrayIcon::Notify(DWORD action, const IconImage* picture, const std::st
 }
 
 void Win32TrayIcon::Add(const IconImage& picture, const std::string& tip) {
-  Notify(NIM_ADD, &picture, &tip);
+  Call(NIM_ADD, &picture, &tip);
   registered_ = true;
 }
 
 void Win32TrayIcon::Modify(const IconImage& picture, const std::string& tip) {
-  Notify(NIM_MODIFY, &picture, &tip);
+  Call(NIM_MODIFY, &picture, &tip);
 }
 
 void Win32TrayIcon::Remove() {
-  Notify(NIM_DELETE, nullptr, nullptr);
+  Call(NIM_DELETE, nullptr, nullptr);
   registered_ = false;
 }
 
 void Win32TrayIcon::Restore() {
-  if (registered_) Notify(NIM_ADD, nullptr, nullptr);
+  if (registered_) Call(NIM_ADD, nullptr, nullptr);
+}
+
+void Win32TrayIcon::Event(LPARAM lparam) const {
+  switch (LOWORD(lparam)) {
+    case WM_LBUTTONDBLCLK:
+      Notify(TrayEvent::kDoubleClick);
+      break;
+    case WM_RBUTTONUP:
+      Notify(TrayEvent::kRightButtonUp);
+      break;
+    default:
+      break;
+  }
 }
 
 void Win32TrayIcon::PopUpMenuAtCursor() {

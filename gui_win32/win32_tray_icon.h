@@ -10,8 +10,9 @@ namespace velmor {
 
 // The notification-area icon through Shell_NotifyIconW. The shell reports the icon's mouse
 // events to the window as kMessage with the event in lParam; the window hands them to
-// TMainForm::TrayIconNotify. When Explorer restarts, the window hands the TaskbarCreated
-// message to Restore, which registers the icon again. Main thread only.
+// Event, which passes a double-click and a right-button release on as TrayEvents. When
+// Explorer restarts, the window hands the TaskbarCreated message to Restore, which
+// registers the icon again. Main thread only.
 class Win32TrayIcon : public TrayIcon {
  public:
   static constexpr UINT kMessage = WM_USER + 1001;
@@ -32,12 +33,15 @@ class Win32TrayIcon : public TrayIcon {
   void Remove() override;
   void PopUpMenuAtCursor() override;
 
+  // kMessage's lParam: the mouse event on the icon.
+  void Event(LPARAM lparam) const;
+
   // The message a restarted Explorer sends to every top-level window.
   static UINT TaskbarCreatedMessage();
   void Restore();
 
  private:
-  void Notify(DWORD action, const IconImage* picture, const std::string* tip);
+  void Call(DWORD action, const IconImage* picture, const std::string* tip);
 
   HWND window_;
   HICON icon_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,22 +19,24 @@ struct IconImage {
   bool operator==(const IconImage&) const = default;
 };
 
-// The mouse events that reach the main window's TrayIconNotify(lParam), numbered as the
-// Windows messages they stand for; every other value is ignored there.
-constexpr std::intptr_t kWmLButtonDblClk = 0x0203;  // left double-click
-constexpr std::intptr_t kWmRButtonUp = 0x0205;      // right button released
+// What the user did to the icon, as the main window's TrayIconNotify takes it. Every other
+// mouse event (single clicks, moves, other buttons) is left out by the desktop.
+enum class TrayEvent {
+  kDoubleClick,    // a left double-click, or the one activation a host offers
+  kRightButtonUp,  // the right button released: the menu is wanted
+};
 
 // The longest tip the notification area shows; longer tips are cut to this many bytes.
 constexpr std::size_t kTrayTipMaxLength = 127;
 
 // The program's one icon in the notification area. Tips are Windows-1252 text. Main thread
-// only. Results are not reported: a failed add, modify or remove is ignored by the caller,
-// and the icon is not registered again if the notification area is recreated.
-// The implementation delivers the icon's mouse events to the main window's
-// TrayIconNotify with the codes above.
+// only. Results are not reported: a failed add, modify or remove is ignored by the caller.
 class TrayIcon {
  public:
   virtual ~TrayIcon() = default;
+
+  // Where the icon's mouse events go (the main window's TrayIconNotify); empty to stop them.
+  void SetEventHandler(std::function<void(TrayEvent)> handler) { handler_ = std::move(handler); }
 
   // Whether the desktop has a notification area at all.
   virtual bool Available() const = 0;
@@ -48,6 +51,15 @@ class TrayIcon {
   // For a right-button release: reads the cursor position, brings the main window to the
   // foreground and opens its popup menu there. Menu commands arrive as the entries' clicks.
   virtual void PopUpMenuAtCursor() = 0;
+
+ protected:
+  // For the implementation: a mouse event on the icon.
+  void Notify(TrayEvent event) const {
+    if (handler_) handler_(event);
+  }
+
+ private:
+  std::function<void(TrayEvent)> handler_;
 };
 
 }  // namespace velmor

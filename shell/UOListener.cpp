@@ -24,12 +24,16 @@ std::string TrayTip(bool running) {
 }  // namespace
 
 TMainForm::TMainForm(MainFormServices services)
-    : IconImageList(DrawTrayImages()),
-      GroupBox5("GroupBox5", nullptr, {329, 0, 320, 347},
+    : HideTimer(services.timers, 100),
+      IconImageList(DrawTrayImages()),
+      AnimTimer(services.timers, TrayAnimation::kInterval),
+      GroupBox5(ControlKind::kGroupBox, "GroupBox5", nullptr, {329, 0, 320, 347},
                 "Gespr\xE4"
-                "che / Systemmeldungen"),
-      Panel1("Panel1", nullptr, {0, 0, 329, 347}),
-      GroupBox1("GroupBox1", &Panel1, {8, 0, 313, 137},
+                "che / Systemmeldungen",
+                {.right = true, .bottom = true}),
+      LogTalking("LogTalking", &GroupBox5, {2, 15, 316, 330}, {.right = true, .bottom = true}),
+      Panel1(ControlKind::kPanel, "Panel1", nullptr, {0, 0, 329, 347}, {}, {.bottom = true}),
+      GroupBox1(ControlKind::kGroupBox, "GroupBox1", &Panel1, {8, 0, 313, 137},
                 "Einstellungen zur Kommunikation zum UO-Client"),
       Label1("Label1", &GroupBox1, {16, 24, 276, 26},
              "Der hier eingetragene Wert definiert die Server-Einstellung gegen\xFC"
@@ -41,7 +45,7 @@ TMainForm::TMainForm(MainFormServices services)
       UOClientPort("UOClientPort", &GroupBox1, {48, 56, 121, 21}, "2592"),
       UOClientLoginServer("UOClientLoginServer", &GroupBox1, {16, 104, 281, 21},
                           "LoginServer=127.0.0.1,2592"),
-      GroupBox2("GroupBox2", &Panel1, {8, 144, 313, 129},
+      GroupBox2(ControlKind::kGroupBox, "GroupBox2", &Panel1, {8, 144, 313, 129},
                 "Einstellungen zur Kommunikation zum UOServer"),
       Label3("Label3", &GroupBox2, {16, 24, 279, 26},
              "Die hier eingetragenen Werte entsprechen den in der Datei \"sphere.ini\" "
@@ -51,7 +55,7 @@ TMainForm::TMainForm(MainFormServices services)
       Label5("Label5", &GroupBox2, {16, 100, 22, 13}, "Port:"),
       UOServerIP("UOServerIP", &GroupBox2, {48, 64, 121, 21}, "127.0.0.1"),
       UOServerPort("UOServerPort", &GroupBox2, {48, 96, 121, 21}, "2593"),
-      GroupBox3("GroupBox3", &Panel1, {8, 280, 313, 57}, "Status"),
+      GroupBox3(ControlKind::kGroupBox, "GroupBox3", &Panel1, {8, 280, 313, 57}, "Status"),
       Label7("Label7", &GroupBox3, {8, 16, 48, 13}, "UO-Client:"),
       Label8("Label8", &GroupBox3, {8, 32, 31, 13}, "Server"),
       UOClientStatus("UOClientStatus", &GroupBox3, {64, 16, 28, 13}, "offline"),
@@ -59,6 +63,14 @@ TMainForm::TMainForm(MainFormServices services)
       StopButton("StopButton", &GroupBox3, {240, 16, 57, 33}, "STOP"),
       StartButton("StartButton", &GroupBox3, {240, 16, 57, 33}, "Start"),
       services_(std::move(services)),
+      controls_{&GroupBox5,      &LogTalking,     &Panel1,
+                &GroupBox1,      &Label1,         &Label2,
+                &UOClientPort,   &Label6,         &UOClientLoginServer,
+                &GroupBox2,      &Label3,         &Label4,
+                &UOServerIP,     &Label5,         &UOServerPort,
+                &GroupBox3,      &Label7,         &Label8,
+                &UOClientStatus, &UOServerStatus, &StartButton,
+                &StopButton},
       popup_menu_{&TrayMenuAnzeigen,
                   &TrayMenuVerbergen,
                   &TrayMenuSymbolAnimCheck,
@@ -75,9 +87,13 @@ TMainForm::TMainForm(MainFormServices services)
           services_.media, services_.dispatcher,
           [this](const LogLine& line) { LogTalking.AppendLogLine(line); },
           [] { return velmor::TimeText(); }),
-      live_log_(LogTalking, services_.folder),
+      live_log_(LogTalking, services_.folder, services_.timers),
       hue_table_(TextFromPath(services_.folder / "hues.mul")),
-      alive_(std::make_shared<std::atomic<TMainForm*>>(this)) {
+      speech_(services_.dispatcher, hue_table_, LogTalking, media_) {
+  Label2.FocusControl = &UOClientPort;
+  Label6.FocusControl = &UOClientLoginServer;
+  Label4.FocusControl = &UOServerIP;
+  Label5.FocusControl = &UOServerPort;
   UOClientLoginServer.SetReadOnly(true);
   UOClientLoginServer.SetColor(clInactiveCaptionText);
   UOClientStatus.SetFontColor(clRed);
@@ -95,10 +111,8 @@ TMainForm::TMainForm(MainFormServices services)
     decoding_.Forget(ConnectionIdOf(connection));
   };
   WireHandlers();
-  LogTalking.AddObserver([this](const LogLine&) {
-    live_log_.LineAppended(std::time(nullptr));
-    LogFileTimer.SetEnabled(true);
-  });
+  services_.tray.SetEventHandler(
+      [this](TrayEvent event) { RunGuarded([this, event] { TrayIconNotify(event); }); });
 
   // What a run that ended without its exit steps left behind becomes a log file before this
   // run's own lines begin.
@@ -110,7 +124,8 @@ TMainForm::TMainForm(MainFormServices services)
 }
 
 TMainForm::~TMainForm() {
-  alive_->store(nullptr);
+  services_.tray.SetEventHandler(nullptr);
+  speech_.Close();
   // The relay goes first: it was created last, and its workers use the tap and the
   // decoding state.
   relay_control_.ReleaseRelay();
@@ -132,7 +147,6 @@ void TMainForm::WireHandlers() {
   TrayMenuSymbolAnimCheck.OnClick = guarded(&TMainForm::TrayMenuSymbolAnimCheckClick);
   AnimTimer.OnTimer = guarded(&TMainForm::AnimTimerTimer);
   HideTimer.OnTimer = guarded(&TMainForm::HideTimerTimer);
-  LogFileTimer.OnTimer = guarded(&TMainForm::LogFileTimerTimer);
 }
 
 void TMainForm::RunGuarded(const std::function<void()>& command) {
@@ -191,7 +205,7 @@ void TMainForm::ApplyStartHidden() {
 // --- Close and exit ---------------------------------------------------------------------
 
 void TMainForm::FormClose(bool& allow) {
-  if (terminated_) return;
+  if (exiting_) return;
   HideMainWindow();
   allow = false;
 }
@@ -209,9 +223,8 @@ void TMainForm::TrayMenuBeendenClick() {
   SaveLog();
   SaveSettings();
   services_.tray.Remove();
-  terminated_ = true;
   // Lines that workers post from now on would reach no file: drop them.
-  alive_->store(nullptr);
+  speech_.Close();
   if (OnTerminate) OnTerminate();
 }
 
@@ -233,11 +246,6 @@ void TMainForm::SaveLog() {
   } else {
     live_log_.Close();
   }
-  LogFileTimer.SetEnabled(false);
-}
-
-void TMainForm::LogFileTimerTimer() {
-  if (!live_log_.Tick()) LogFileTimer.SetEnabled(false);
 }
 
 void TMainForm::SaveSettings() {
@@ -329,11 +337,14 @@ void TMainForm::TrayMenuSymbolAnimCheckClick() {
   ShowTrayFrame(Running() ? TrayAnimation::kStillImage : kStoppedImage);
 }
 
-void TMainForm::TrayIconNotify(std::intptr_t event) {
-  if (event == kWmLButtonDblClk) {
-    SetShown(!visible_ || minimized_);
-  } else if (event == kWmRButtonUp) {
-    services_.tray.PopUpMenuAtCursor();
+void TMainForm::TrayIconNotify(TrayEvent event) {
+  switch (event) {
+    case TrayEvent::kDoubleClick:
+      SetShown(!visible_ || minimized_);
+      break;
+    case TrayEvent::kRightButtonUp:
+      services_.tray.PopUpMenuAtCursor();
+      break;
   }
 }
 
@@ -365,32 +376,6 @@ void TMainForm::IdLogEvent1Send(TIdConnectionIntercept&, TIdTCPConnection& conne
                                 TMemoryStream& stream) {
   decoding_.HandleServerBlock(ConnectionIdOf(connection), stream.data, tap_client_port_,
                               speech_packets_);
-}
-
-TColor TMainForm::GetHueColor(int hue) {
-  return hue_table_.GetHueColor(hue);
-}
-
-std::string TMainForm::TimeText() {
-  return velmor::TimeText();
-}
-
-void TMainForm::AppendLogLine(const LogLine& line) {
-  services_.dispatcher.Post([alive = alive_, line] {
-    if (TMainForm* form = alive->load()) form->LogTalking.AppendLogLine(line);
-  });
-}
-
-void TMainForm::PlayMusicFile(const std::string& name) {
-  services_.dispatcher.Post([alive = alive_, name] {
-    if (TMainForm* form = alive->load()) form->media_.PlayMusicFile(name);
-  });
-}
-
-void TMainForm::PlaySoundFile(const std::string& name) {
-  services_.dispatcher.Post([alive = alive_, name] {
-    if (TMainForm* form = alive->load()) form->media_.PlaySoundFile(name);
-  });
 }
 
 }  // namespace velmor

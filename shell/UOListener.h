@@ -8,21 +8,21 @@
 #include <vector>
 
 #include "decoding/decoding_sessions.h"
-#include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/dispatch.h"
 #include "platform/media_device.h"
+#include "platform/timer.h"
 #include "platform/tray_icon.h"
 #include "relay/log_event.h"
-#include "relay/relay_control.h"
+#include "shell/controls.h"
+#include "shell/relay_control.h"
 #include "shell/tray_animation.h"
 #include "shell/window_settings.h"
-#include "speech/conversation_log.h"
 #include "speech/hue_table.h"
 #include "speech/live_log_file.h"
+#include "speech/main_thread_speech.h"
 #include "speech/media_triggers.h"
 #include "speech/speech_packets.h"
-#include "speech/speech_window.h"
 
 namespace velmor {
 
@@ -30,6 +30,7 @@ namespace velmor {
 struct MainFormServices {
   Dialogs& dialogs;
   Dispatcher& dispatcher;
+  TimerHost& timers;
   TrayIcon& tray;
   MediaSystem& media;
   // The program file's name, for the application title of the error box.
@@ -43,8 +44,16 @@ struct MainFormServices {
 // the media players and the tray state, and runs start-up, close and exit. Main thread only,
 // except the tap's handler, which runs on relay workers and reaches the window only
 // through the dispatcher.
-class TMainForm : private RelayControlHost, private SpeechWindow {
+//
+// Its surface is data: Controls() declares every control once, in creation order (which
+// is the tab order, each label just before the field it names), and PopupMenu1() every
+// menu entry. A desktop builds its window by walking the two.
+class TMainForm : private RelayControlHost {
  public:
+  // The nominal client area; the window is 657 x 381 with its frame.
+  static constexpr int kClientWidth = 649;
+  static constexpr int kClientHeight = 347;
+
   // Builds the controls, probes the hue file and runs FormCreate.
   explicit TMainForm(MainFormServices services);
   ~TMainForm() override;
@@ -58,14 +67,14 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   // Called by the view when the user restores a minimised window.
   void Restored();
   TControl* ActiveControl() const { return active_control_; }
+  // Every control, in creation order.
+  const std::array<TControl*, 22>& Controls() const { return controls_; }
   // The popup menu's entries in their order.
   const std::array<TMenuItem*, 8>& PopupMenu1() const { return popup_menu_; }
   // The view's hook, called after every change of the window state.
   void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   // Called once by the exit command, after everything is saved: the message loop should end.
   std::function<void()> OnTerminate;
-  // Whether the exit steps have run to their end.
-  bool Terminated() const { return terminated_; }
 
   // Handlers.
   void UOClientPortChange() { relay_control_.UOClientPortChange(); }
@@ -74,6 +83,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void StopButtonClick() { relay_control_.StopButtonClick(); }
   // Asked when the window is to close; sets allow to false to refuse.
   void FormClose(bool& allow);
+  // The exit steps; every way out of the program comes here, and they run once.
   void TrayMenuBeendenClick();
   // The desktop session saves its state, perhaps without ending: the settings are written
   // and the program goes on.
@@ -83,8 +93,7 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void TrayMenuSymbolAnimCheckClick();
   void AnimTimerTimer();
   void HideTimerTimer();
-  void LogFileTimerTimer();
-  void TrayIconNotify(std::intptr_t event);
+  void TrayIconNotify(TrayEvent event);
   void ApplyStartHidden();
   void ShowTrayFrame(int index);
   void IdLogEvent1Send(TIdConnectionIntercept& sender, TIdTCPConnection& connection,
@@ -104,15 +113,15 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   TMenuItem TrayMenuAnzeigen{"TrayMenuAnzeigen", "&Anzeigen"};
   TMenuItem TrayMenuStart{"TrayMenuStart", "&Start"};
   TMenuItem TrayMenuStop{"TrayMenuStop", "&Stop"};
-  TTimer HideTimer{100};
+  TTimer HideTimer;
   TMenuItem TrayMenuVerbergen{"TrayMenuVerbergen", "&Verbergen"};
   const std::vector<IconImage> IconImageList;
-  TTimer AnimTimer{75};
+  TTimer AnimTimer;
   TMenuItem N2{"N2", "-"};
-  TMenuItem TrayMenuSymbolAnimCheck{"TrayMenuSymbolAnimCheck", "S&ymbolanimation"};
+  TMenuItem TrayMenuSymbolAnimCheck{"TrayMenuSymbolAnimCheck", "S&ymbolanimation", true};
   TIdLogEvent IdLogEvent1;
   TContainer GroupBox5;
-  ConversationLog LogTalking;
+  TLogPane LogTalking;
   TContainer Panel1;
   TContainer GroupBox1;
   TLabel Label1;
@@ -133,8 +142,6 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   TLabel UOServerStatus;
   TButton StopButton;
   TButton StartButton;
-  // Runs while the live log file has lines to write or to sync.
-  TTimer LogFileTimer{LiveLogFile::kTickMilliseconds};
 
  private:
   void WireHandlers();
@@ -155,22 +162,17 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   void TrayRelayStarted() override;
   void TrayRelayStopped() override;
 
-  // SpeechWindow, called on relay workers.
-  TColor GetHueColor(int hue) override;
-  std::string TimeText() override;
-  void AppendLogLine(const LogLine& line) override;
-  void PlayMusicFile(const std::string& name) override;
-  void PlaySoundFile(const std::string& name) override;
-
   MainFormServices services_;
   std::string caption_ = "Velmor V1.1.3";
+  std::array<TControl*, 22> controls_;
   std::array<TMenuItem*, 8> popup_menu_;
   TRelayControl relay_control_;
   MediaTriggers media_;
   LiveLogFile live_log_;
   HueTable hue_table_;
+  MainThreadSpeech speech_;
   DecodingSessions decoding_;
-  SpeechPackets speech_packets_{*this};
+  SpeechPackets speech_packets_{speech_};
   WindowSettings settings_;
   IconImage tray_image_;
   TrayAnimation animation_;
@@ -178,12 +180,8 @@ class TMainForm : private RelayControlHost, private SpeechWindow {
   bool visible_ = true;
   bool minimized_ = false;
   bool exiting_ = false;
-  bool terminated_ = false;
   TControl* active_control_ = nullptr;
   std::function<void()> observer_;
-  // Shared with tasks posted by relay workers, which may still arrive after the exit
-  // command: they then find it cleared and do nothing.
-  std::shared_ptr<std::atomic<TMainForm*>> alive_;
 };
 
 }  // namespace velmor

@@ -1,11 +1,18 @@
-#include "platform/controls.h"
+#include "shell/controls.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velmor {
 
-TControl::TControl(std::string name, TControl* parent, TRect bounds)
-    : name_(std::move(name)), parent_(parent), bounds_(bounds) {}
+TControl::TControl(ControlKind kind, std::string name, TControl* parent, TRect bounds,
+                   Anchors anchors)
+    : kind_(kind), name_(std::move(name)), parent_(parent), bounds_(bounds), anchors_(anchors) {}
+
+bool TControl::TabStop() const {
+  return kind_ == ControlKind::kEdit || kind_ == ControlKind::kButton ||
+         kind_ == ControlKind::kLogPane;
+}
 
 void TControl::SetVisible(bool visible) {
   if (visible_ == visible) return;
@@ -23,12 +30,35 @@ void TControl::Changed() const {
   if (observer_) observer_();
 }
 
-TContainer::TContainer(std::string name, TControl* parent, TRect bounds, std::string caption)
-    : TControl(std::move(name), parent, bounds), caption_(std::move(caption)) {}
+TRect PlaceInParent(const TControl& control, int client_width, int client_height, int nominal_width,
+                    int nominal_height) {
+  int width = client_width;
+  int height = client_height;
+  if (const TControl* parent = control.Parent()) {
+    const TRect placed =
+        PlaceInParent(*parent, client_width, client_height, nominal_width, nominal_height);
+    width = placed.width;
+    height = placed.height;
+    nominal_width = parent->Bounds().width;
+    nominal_height = parent->Bounds().height;
+  }
+  TRect rect = control.Bounds();
+  if (control.Anchoring().right) {
+    rect.width = std::max(0, rect.width + width - nominal_width);
+  }
+  if (control.Anchoring().bottom) {
+    rect.height = std::max(0, rect.height + height - nominal_height);
+  }
+  return rect;
+}
+
+TContainer::TContainer(ControlKind kind, std::string name, TControl* parent, TRect bounds,
+                       std::string caption, Anchors anchors)
+    : TControl(kind, std::move(name), parent, bounds, anchors), caption_(std::move(caption)) {}
 
 TLabel::TLabel(std::string name, TControl* parent, TRect bounds, std::string caption,
                bool word_wrap)
-    : TControl(std::move(name), parent, bounds),
+    : TControl(ControlKind::kLabel, std::move(name), parent, bounds),
       caption_(std::move(caption)),
       word_wrap_(word_wrap) {}
 
@@ -45,7 +75,7 @@ void TLabel::SetFontColor(TColor color) {
 }
 
 TEdit::TEdit(std::string name, TControl* parent, TRect bounds, std::string text)
-    : TControl(std::move(name), parent, bounds), text_(std::move(text)) {}
+    : TControl(ControlKind::kEdit, std::move(name), parent, bounds), text_(std::move(text)) {}
 
 void TEdit::SetText(std::string text) {
   if (text_ == text) return;
@@ -67,7 +97,8 @@ void TEdit::SetColor(TColor color) {
 }
 
 TButton::TButton(std::string name, TControl* parent, TRect bounds, std::string caption)
-    : TControl(std::move(name), parent, bounds), caption_(std::move(caption)) {}
+    : TControl(ControlKind::kButton, std::move(name), parent, bounds),
+      caption_(std::move(caption)) {}
 
 void TButton::SetFontColor(TColor color) {
   if (font_color_ == color) return;
@@ -79,8 +110,8 @@ void TButton::Click() const {
   if (OnClick) OnClick();
 }
 
-TMenuItem::TMenuItem(std::string name, std::string caption)
-    : name_(std::move(name)), caption_(std::move(caption)) {}
+TMenuItem::TMenuItem(std::string name, std::string caption, bool checkable)
+    : name_(std::move(name)), caption_(std::move(caption)), checkable_(checkable) {}
 
 void TMenuItem::SetVisible(bool visible) {
   if (visible_ == visible) return;
@@ -105,26 +136,6 @@ void TMenuItem::Click() const {
 }
 
 void TMenuItem::Changed() const {
-  if (observer_) observer_();
-}
-
-void TTimer::SetEnabled(bool enabled) {
-  if (enabled_ == enabled) return;
-  enabled_ = enabled;
-  Changed();
-}
-
-void TTimer::SetInterval(int interval_ms) {
-  if (interval_ == interval_ms) return;
-  interval_ = interval_ms;
-  Changed();
-}
-
-void TTimer::Tick() const {
-  if (enabled_ && OnTimer) OnTimer();
-}
-
-void TTimer::Changed() const {
   if (observer_) observer_();
 }
 

@@ -4,11 +4,13 @@
 #include <string>
 
 #include "platform/color.h"
+#include "speech/conversation_log.h"
 
 // Standard controls as plain objects: each holds its state (text, visibility, colours, ...)
-// and runs its handlers. A view (the Qt window, or nothing in tests) mirrors the state
-// through the observer and feeds the user's input back through the same setters.
-// All controls belong to the main thread.
+// and runs its handlers. The main window declares them once, in order, with their kind,
+// parent and nominal place; a desktop builds one native widget per control by walking that
+// declaration, mirrors the state through the observer and feeds the user's input back
+// through the same setters. All controls belong to the main thread.
 namespace velmor {
 
 // Left, top, width and height in pixels within the parent, at the window's nominal size.
@@ -17,18 +19,34 @@ struct TRect {
   int top = 0;
   int width = 0;
   int height = 0;
+  bool operator==(const TRect&) const = default;
+};
+
+enum class ControlKind { kPanel, kGroupBox, kLabel, kEdit, kButton, kLogPane };
+
+// The edges of its parent that a control keeps its nominal distance to when the parent
+// grows or shrinks. Left and top always hold; a control anchored on both sides of an axis
+// stretches along it.
+struct Anchors {
+  bool right = false;
+  bool bottom = false;
 };
 
 class TControl {
  public:
-  TControl(std::string name, TControl* parent, TRect bounds);
+  TControl(ControlKind kind, std::string name, TControl* parent, TRect bounds,
+           Anchors anchors = {});
   TControl(const TControl&) = delete;
   TControl& operator=(const TControl&) = delete;
   virtual ~TControl() = default;
 
+  ControlKind Kind() const { return kind_; }
   const std::string& Name() const { return name_; }
   TControl* Parent() const { return parent_; }
   TRect Bounds() const { return bounds_; }
+  Anchors Anchoring() const { return anchors_; }
+  // Whether the user reaches it with Tab: fields, buttons and the log pane.
+  bool TabStop() const;
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -42,18 +60,27 @@ class TControl {
   void Changed() const;
 
  private:
+  ControlKind kind_;
   std::string name_;
   TControl* parent_;
   TRect bounds_;
+  Anchors anchors_;
   bool visible_ = true;
   bool enabled_ = true;
   std::function<void()> observer_;
 };
 
-// Group box, panel: containers with an optional caption.
+// Where `control` stands within its parent when the window's client area is `client_width`
+// x `client_height` at the nominal scale, and the window's nominal client area is
+// `nominal_width` x `nominal_height`.
+TRect PlaceInParent(const TControl& control, int client_width, int client_height, int nominal_width,
+                    int nominal_height);
+
+// Panel, group box: containers with an optional caption.
 class TContainer : public TControl {
  public:
-  TContainer(std::string name, TControl* parent, TRect bounds, std::string caption = {});
+  TContainer(ControlKind kind, std::string name, TControl* parent, TRect bounds,
+             std::string caption = {}, Anchors anchors = {});
   const std::string& Caption() const { return caption_; }
 
  private:
@@ -69,6 +96,8 @@ class TLabel : public TControl {
   TColor FontColor() const { return font_color_; }
   void SetFontColor(TColor color);
   bool WordWrap() const { return word_wrap_; }
+  // The field this label names, for screen readers and its access key; may be null.
+  TControl* FocusControl = nullptr;
 
  private:
   std::string caption_;
@@ -110,16 +139,26 @@ class TButton : public TControl {
   TColor font_color_ = clWindowText;
 };
 
+// The read-only rich-text pane: the conversation log as a control of the window. Its lines
+// reach the view through the log's own observers.
+class TLogPane : public TControl, public ConversationLog {
+ public:
+  TLogPane(std::string name, TControl* parent, TRect bounds, Anchors anchors)
+      : TControl(ControlKind::kLogPane, std::move(name), parent, bounds, anchors) {}
+};
+
 // An entry of a popup menu; a separator has the caption "-".
 class TMenuItem {
  public:
-  TMenuItem(std::string name, std::string caption);
+  TMenuItem(std::string name, std::string caption, bool checkable = false);
   TMenuItem(const TMenuItem&) = delete;
   TMenuItem& operator=(const TMenuItem&) = delete;
 
   const std::string& Name() const { return name_; }
   const std::string& Caption() const { return caption_; }
   bool IsSeparator() const { return caption_ == "-"; }
+  // Whether the entry shows a check mark when checked.
+  bool Checkable() const { return checkable_; }
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
   bool Enabled() const { return enabled_; }
@@ -136,34 +175,10 @@ class TMenuItem {
 
   std::string name_;
   std::string caption_;
+  bool checkable_;
   bool visible_ = true;
   bool enabled_ = true;
   bool checked_ = false;
-  std::function<void()> observer_;
-};
-
-// A timer's state; the platform ticks it on the main thread while it is enabled.
-class TTimer {
- public:
-  explicit TTimer(int interval_ms) : interval_(interval_ms) {}
-  TTimer(const TTimer&) = delete;
-  TTimer& operator=(const TTimer&) = delete;
-
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool enabled);
-  int Interval() const { return interval_; }
-  void SetInterval(int interval_ms);
-  // One tick: runs OnTimer when the timer is enabled.
-  void Tick() const;
-  void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
-
-  std::function<void()> OnTimer;
-
- private:
-  void Changed() const;
-
-  bool enabled_ = false;
-  int interval_;
   std::function<void()> observer_;
 };
 

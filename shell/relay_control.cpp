@@ -1,4 +1,4 @@
-#include "relay/relay_control.h"
+#include "shell/relay_control.h"
 
 #include "platform/exception.h"
 #include "relay/host_address.h"

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "relay/intercept.h"
+#include "shell/controls.h"
 
 namespace velmor {
 

@@ -88,7 +88,16 @@ void ConversationLog::AppendLogLine(std::string text, TColor color, LogStyle sty
 
 void ConversationLog::AppendLogLine(LogLine line) {
   lines_.push_back(std::move(line));
-  for (const Observer& observer : observers_) observer(lines_.back());
+  for (const auto& [id, observer] : observers_) observer(lines_.back());
+}
+
+int ConversationLog::AddObserver(Observer observer) {
+  observers_.emplace_back(next_observer_id_, std::move(observer));
+  return next_observer_id_++;
+}
+
+void ConversationLog::RemoveObserver(int id) {
+  std::erase_if(observers_, [id](const auto& entry) { return entry.first == id; });
 }
 
 void ConversationLog::WriteStartLine() {

@@ -59,8 +59,10 @@ class ConversationLog {
 
   // Hooks for the view and the live log file, called in the order they were added; each
   // sees each new line once, so it never needs to go over the whole log again. The line
-  // handed over lives in the log; an observer must not append lines itself.
-  void AddObserver(Observer observer) { observers_.push_back(std::move(observer)); }
+  // handed over lives in the log; an observer must not append lines itself. Returns the
+  // number that removes the observer again, which one that dies before the log must do.
+  int AddObserver(Observer observer);
+  void RemoveObserver(int id);
 
   // "<date> <time> --- Start Logging ---" and "<date> <time> --- End Logging ---", in black
   // and regular, with the current local time or the one given.
@@ -77,7 +79,8 @@ class ConversationLog {
 
  private:
   std::vector<LogLine> lines_;
-  std::vector<Observer> observers_;
+  std::vector<std::pair<int, Observer>> observers_;
+  int next_observer_id_ = 0;
 };
 
 }  // namespace velmor

@@ -39,10 +39,27 @@ bool LiveLogFile::IsFileName(const std::string& name) {
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
-LiveLogFile::LiveLogFile(const ConversationLog& log, fs::path folder)
-    : log_(log), folder_(std::move(folder)) {}
+LiveLogFile::LiveLogFile(ConversationLog& log, fs::path folder, TimerHost& timers)
+    : log_(log), folder_(std::move(folder)), timer_(timers, kTickMilliseconds) {
+  timer_.OnTimer = [this] { Tick(); };
+  observer_ = log.AddObserver([this](const LogLine&) {
+    LineAppended(std::time(nullptr));
+    if (!given_up_) timer_.SetEnabled(true);
+  });
+}
+
+LiveLogFile::~LiveLogFile() {
+  log_.RemoveObserver(observer_);
+  Close();
+}
 
 bool LiveLogFile::Tick() {
+  const bool more = TickOnce();
+  if (!more) timer_.SetEnabled(false);
+  return more;
+}
+
+bool LiveLogFile::TickOnce() {
   if (!file_.IsOpen()) {
     if (given_up_ || !WorthALogFile(log_.Lines())) return false;
     if (!WriteWholeFile()) {
@@ -58,6 +75,7 @@ bool LiveLogFile::Tick() {
 }
 
 void LiveLogFile::Close() {
+  timer_.SetEnabled(false);
   if (!file_.IsOpen()) {
     // A log worth a file that ends before its first tick still leaves one.
     if (given_up_ || !WorthALogFile(log_.Lines()) || !WriteWholeFile()) return;
@@ -70,6 +88,7 @@ void LiveLogFile::Close() {
 }
 
 void LiveLogFile::Discard() {
+  timer_.SetEnabled(false);
   file_.Remove();
   given_up_ = true;
 }

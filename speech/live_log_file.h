@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/locked_file.h"
+#include "platform/timer.h"
 #include "speech/conversation_log.h"
 #include "speech/rtf_writer.h"
 
@@ -26,12 +27,15 @@
 // (Discard); a run that ends any other way leaves it for RecoverLiveLogFiles at the next
 // start.
 //
+// It keeps its own timer: each line appended to the log starts it, and it ticks every
+// kTickMilliseconds while there is something to write or to sync.
+//
 // Main thread only, like the log it copies.
 namespace velmor {
 
 class LiveLogFile {
  public:
-  // The owner ticks the file this often while Tick asks for more.
+  // The timer ticks the file this often while Tick asks for more.
   static constexpr int kTickMilliseconds = 500;
   // What was written is synced to disk at most this many ticks later: never once per line,
   // and within a few seconds.
@@ -46,17 +50,18 @@ class LiveLogFile {
   // Whether a file name is one of FileName's.
   static bool IsFileName(const std::string& name);
 
-  // `log` must outlive the file. Nothing is written until the first tick.
-  LiveLogFile(const ConversationLog& log, std::filesystem::path folder);
-  ~LiveLogFile() { Close(); }
+  // `log` and `timers` must outlive the file. Nothing is written until the first tick.
+  LiveLogFile(ConversationLog& log, std::filesystem::path folder, TimerHost& timers);
+  ~LiveLogFile();
   LiveLogFile(const LiveLogFile&) = delete;
   LiveLogFile& operator=(const LiveLogFile&) = delete;
 
   // Notes the time of the line just appended to the log, for the name of a recovered log.
   void LineAppended(std::time_t when) { newest_line_time_ = when; }
 
-  // Writes the lines appended since the last tick, and syncs when it is due. Returns whether
-  // another tick is wanted (lines or a sync still outstanding). Failures are not reported:
+  // The timer's tick: writes the lines appended since the last tick, and syncs when it is
+  // due. Returns whether another tick is wanted (lines or a sync still outstanding), and
+  // stops the timer when not. Failures are not reported:
   // a file that cannot be created is not tried again in this run; a write that fails leaves
   // the file as it was and is tried again at the next tick.
   bool Tick();
@@ -66,12 +71,16 @@ class LiveLogFile {
   // Removes the file, once the log file of a normal exit holds every line.
   void Discard();
 
+  // Whether the timer runs: lines or a sync are outstanding.
+  bool Ticking() const { return timer_.Enabled(); }
+
   // The file's path while it is open, else empty.
   std::filesystem::path Path() const {
     return file_.IsOpen() ? file_.Path() : std::filesystem::path();
   }
 
  private:
+  bool TickOnce();
   bool WriteWholeFile();
   bool AppendNewLines();
   // The log's lines from `first` on as paragraphs, their colours entered in colors_.
@@ -79,8 +88,10 @@ class LiveLogFile {
   bool Sync();
   std::string Trailer() const;
 
-  const ConversationLog& log_;
+  ConversationLog& log_;
   const std::filesystem::path folder_;
+  TTimer timer_;
+  int observer_ = -1;
   const RtfFont font_{ConversationLog::kFontName, ConversationLog::kFontPoints};
   LockedFile file_;
   bool given_up_ = false;

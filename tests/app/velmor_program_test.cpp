@@ -1,8 +1,12 @@
-// Starts the real program offscreen, relays one game connection through it, ends it with
-// SIGTERM and checks what it leaves behind.
+// The real program, as a player runs it: velmor on Linux (on the offscreen platform) and
+// velmor.exe under wine (on a display of its own), from this one source. Each run relays
+// through real sockets from a scripted server and is ended as the system ends programs:
+// asked (SIGTERM; the end of the Windows session) or outright (SIGKILL; TerminateProcess).
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <ctime>
+#include <random>
 
 #include "tests/support/huffman_encoder.h"
 #include "tests/support/loopback.h"
@@ -15,11 +19,19 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Starting under wine takes seconds.
+constexpr auto kStartLimit = 60s;
+
+std::string Settings(int client_port, int server_port, const char* relay) {
+  return std::to_string(client_port) + "\r\n127.0.0.1\r\n" + std::to_string(server_port) + "\r\n" +
+         relay + "\r\nShow\r\nAnim\r\n";
+}
+
 class VelmorProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ =
-        std::filesystem::temp_directory_path() / ("velmor_program_" + std::to_string(::getpid()));
+    folder_ = std::filesystem::temp_directory_path() /
+              ("velmor_program_" + std::to_string(std::random_device{}()));
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
   }
@@ -28,17 +40,22 @@ class VelmorProgramTest : public ::testing::Test {
     std::filesystem::remove_all(folder_);
   }
 
-  // `held_signal`: a signal the program starts with blocked, as a launcher may leave it.
+  void WriteSettings(const std::string& settings) {
+    std::ofstream(folder_ / "Velmor.ini", std::ios::binary) << settings;
+  }
+
+  // `held_signal` (POSIX): a signal the program starts with blocked, as a launcher may leave
+  // it; one sent meanwhile arrives while the program is still starting.
   void Launch(int held_signal = 0) {
-    ASSERT_TRUE(program_.Start({VELMOR_EXECUTABLE},
+    ASSERT_TRUE(program_.Start({ProgramPath(VELMOR_EXECUTABLE).string()},
                                {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy",
                                 "HOME=" + folder_.string(), "LANG=C"},
                                folder_, held_signal));
   }
 
-  // Sends SIGTERM and returns the exit status, or -1 when the program did not end.
-  int Terminate(std::chrono::milliseconds limit = 15s) {
-    program_.Signal(SIGTERM);
+  // Asks the program to end and returns its exit status, or -1 when it did not end.
+  int AskToEnd(std::chrono::milliseconds limit = 30s) {
+    EXPECT_TRUE(program_.AskToEnd(kStartLimit)) << "the program never showed a window";
     return program_.WaitForExit(limit);
   }
 
@@ -46,56 +63,66 @@ class VelmorProgramTest : public ::testing::Test {
   Process program_;
 };
 
-TEST_F(VelmorProgramTest, RelaysAGameConnectionAndSavesEverythingOnSigterm) {
+// The login stage (its redirect rewritten to come back through the relay), then the game
+// connection with a line of speech; asked to end, the program saves its settings and the
+// log.
+TEST_F(VelmorProgramTest, RelaysALoginAndAGameAndSavesEverythingWhenAskedToEnd) {
   Socket server = ListenLoopback();
-  const int server_port = server.LocalPort();
   const int client_port = UnusedPort();
-  const std::string settings = std::to_string(client_port) + "\r\n127.0.0.1\r\n" +
-                               std::to_string(server_port) + "\r\nStart\r\nShow\r\nAnim\r\n";
-  std::ofstream(folder_ / "Velmor.ini", std::ios::binary) << settings;
+  const std::string settings = Settings(client_port, server.LocalPort(), "Start");
+  WriteSettings(settings);
   Launch();
-
-  // The relay listens once the window has started.
-  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s))
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), kStartLimit))
       << "the relay never listened";
-  Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
-  Socket upstream = AcceptWithin(server);
-  ASSERT_TRUE(upstream.IsOpen());
 
-  // Client to server, unchanged.
-  const Bytes hello = {0xEF, 1, 2, 3, 4, 0x91, 0, 0, 0};
-  SendAll(client, hello);
-  EXPECT_EQ(ReceiveBytes(upstream, hello.size()), hello);
+  Socket login = ConnectTo(static_cast<std::uint16_t>(client_port));
+  Socket login_up = AcceptWithin(server);
+  ASSERT_TRUE(login_up.IsOpen());
+  const Bytes seed_and_login = Concat({{0x7F, 0, 0, 1}, FixedPacket(0x80, 62, 0x41)});
+  SendAll(login, seed_and_login);
+  EXPECT_EQ(ReceiveBytes(login_up, seed_and_login.size()), seed_and_login);
+  const Bytes server_list = Concat({{0xA8, 0, 46, 0x5D, 0, 1}, Bytes(40, 0x20)});
+  SendAll(login_up, server_list);
+  EXPECT_EQ(ReceiveBytes(login, server_list.size()), server_list);
+  SendAll(login_up, {0x8C, 10, 0, 0, 9, 0x0A, 0x21, 0xCA, 0xFE, 0xBA, 0xBE});
+  EXPECT_EQ(ReceiveBytes(login, 11),
+            (Bytes{0x8C, 127, 0, 0, 1, static_cast<std::uint8_t>(client_port >> 8),
+                   static_cast<std::uint8_t>(client_port), 0xCA, 0xFE, 0xBA, 0xBE}));
+  login.Close();
+  login_up.Close();
 
-  // Server to client: compressed game traffic with one speech line, byte for byte.
-  const Bytes game = Compress(
+  Socket game = ConnectTo(static_cast<std::uint16_t>(client_port));
+  Socket game_up = AcceptWithin(server);
+  ASSERT_TRUE(game_up.IsOpen());
+  const Bytes hello = Concat({{0xCA, 0xFE, 0xBA, 0xBE}, FixedPacket(0x91, 65, 0x42)});
+  SendAll(game, hello);
+  EXPECT_EQ(ReceiveBytes(game_up, hello.size()), hello);
+  // Byte for byte; the tap has handed the line on before the client gets the block.
+  const Bytes stream = Compress(
       Concat({FixedPacket(0x20, 19), AsciiSpeech("Bob", "hallo Welt"), FixedPacket(0x73, 2)}));
-  SendAll(upstream, game);
-  EXPECT_EQ(ReceiveBytes(client, game.size()), game);
+  SendAll(game_up, stream);
+  EXPECT_EQ(ReceiveBytes(game, stream.size()), stream);
 
-  // Give the line a moment to reach the window before the exit takes the log.
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(Terminate(), 0);
+  EXPECT_EQ(AskToEnd(), 0);
   EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"), settings);
-
   const auto logs = LogFilesIn(folder_);
   ASSERT_EQ(logs.size(), 1u);
-  const std::string rtf = ReadFile(logs[0]);
-  EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
-  EXPECT_NE(rtf.find("Start Logging"), std::string::npos);
-  EXPECT_NE(rtf.find("End Logging"), std::string::npos);
+  const RtfContent doc = ReadRtf(ReadFile(logs[0]));
+  ASSERT_TRUE(doc.ok()) << doc.error;
+  ASSERT_EQ(doc.paragraphs.size(), 3u);
+  EXPECT_NE(doc.paragraphs[0].Text().find("--- Start Logging ---"), std::string::npos);
+  EXPECT_NE(doc.paragraphs[1].Text().find("[Bob] hallo Welt"), std::string::npos);
+  EXPECT_NE(doc.paragraphs[2].Text().find("--- End Logging ---"), std::string::npos);
 }
 
-// A run ended outright (SIGKILL, as the out-of-memory killer would end it) has its lines on
+// A run ended outright (the out-of-memory killer, "taskkill /F", a crash) has its lines on
 // disk already; the next start turns them into a log file named by the newest line's time.
 TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
   Socket server = ListenLoopback();
   const int client_port = UnusedPort();
-  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
-      << client_port << "\r\n127.0.0.1\r\n"
-      << server.LocalPort() << "\r\nStart\r\nShow\r\nAnim\r\n";
+  WriteSettings(Settings(client_port, server.LocalPort(), "Start"));
   Launch();
-  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s));
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), kStartLimit));
   const std::time_t first_line = std::time(nullptr);
   {
     Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
@@ -109,9 +136,10 @@ TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
     ReceiveBytes(client, Compress(talk).size());
   }
   const std::filesystem::path live = folder_ / "Velmor_Logfile_laufend.rtf";
-  ASSERT_TRUE(WaitUntil([&] { return ReadFile(live).find("Zeile 49") != std::string::npos; }, 10s));
-  program_.Signal(SIGKILL);
-  EXPECT_EQ(program_.WaitForExit(), 128 + SIGKILL);
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(live).find("Zeile 49") != std::string::npos; }, 30s))
+      << "the live log file never held the lines";
+  program_.KillNow();
+  EXPECT_EQ(program_.WaitForExit(), Process::kKilledStatus);
   const std::time_t killed = std::time(nullptr);
 
   const auto expect_the_lines = [](const std::string& rtf) {
@@ -128,8 +156,8 @@ TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
 
   // The next run logs nothing of its own: its exit leaves only the recovered log.
   Launch();
-  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s));
-  EXPECT_EQ(Terminate(), 0);
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), kStartLimit));
+  EXPECT_EQ(AskToEnd(), 0);
   const auto logs = LogFilesIn(folder_);
   ASSERT_EQ(logs.size(), 1u);
   const auto name_at = [](std::time_t when) {
@@ -145,43 +173,37 @@ TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
 // A server that swallows connection attempts (its accept queue is full) must not hold the
 // exit: the relay's connect attempt for the waiting client is called off at once. Before,
 // the exit waited 5 s for the deactivation and 10 s more for the worker.
-TEST_F(VelmorProgramTest, SigtermWhileAClientWaitsForAServerThatDoesNotAnswerEndsAtOnce) {
+TEST_F(VelmorProgramTest, EndWhileAClientWaitsForAServerThatDoesNotAnswerIsPrompt) {
   BlackHoleServer server;
   const int client_port = UnusedPort();
-  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
-      << client_port << "\r\n127.0.0.1\r\n"
-      << server.Port() << "\r\nStart\r\nShow\r\nAnim\r\n";
+  WriteSettings(Settings(client_port, server.Port(), "Start"));
   Launch();
-  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), 10s))
+  ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), kStartLimit))
       << "the relay never listened";
   Socket client = ConnectTo(static_cast<std::uint16_t>(client_port));
-  std::this_thread::sleep_for(200ms);  // the worker is in its connect attempt by now
+  std::this_thread::sleep_for(500ms);  // the worker is in its connect attempt by now
 
   // Generous for an exit that takes a fraction of a second, far below the 15 s of old.
-  EXPECT_EQ(Terminate(5s), 0);
+  EXPECT_EQ(AskToEnd(5s), 0);
 }
 
-// A termination signal that comes while the program is still starting (here held back from
-// the very start) runs the exit steps once the program can take it: never lost, never the
-// default action that would end the program without saving.
-TEST_F(VelmorProgramTest, TerminationSignalDuringStartUpRunsTheExitSteps) {
+// An end asked for while the program is still starting runs the exit steps once the window
+// is complete: never lost, never an end that saves nothing.
+TEST_F(VelmorProgramTest, EndAskedForDuringStartUpRunsTheExitSteps) {
   const int client_port = UnusedPort();
   // Bare LF breaks: the exit steps rewrite the file with CR LF.
-  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
-      << client_port << "\n127.0.0.1\n2593\nStop\nShow\nAnim\n";
+  WriteSettings(std::to_string(client_port) + "\n127.0.0.1\n2593\nStop\nShow\nAnim\n");
   Launch(SIGTERM);
-  EXPECT_EQ(Terminate(), 0);
-  EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"),
-            std::to_string(client_port) + "\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nAnim\r\n");
+  EXPECT_EQ(AskToEnd(), 0);
+  EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"), Settings(client_port, 2593, "Stop"));
 }
 
-// A message box of the start-up (the error of a failed automatic Start) runs a loop of its
-// own until someone closes it; a termination signal closes it and ends the program saved.
-TEST_F(VelmorProgramTest, TerminationSignalClosesAStartUpMessageBox) {
-  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
-      << "abc\r\n127.0.0.1\r\n2593\r\nStart\r\nShow\r\nAnim\r\n";
-  Launch(SIGTERM);  // held from the start: it comes while the start-up still runs
-  EXPECT_EQ(Terminate(), 0);
+// A failed automatic Start shows its error box, which runs a loop of its own until someone
+// closes it; the end closes it, and the program ends saved, its relay stopped.
+TEST_F(VelmorProgramTest, FailedStartReportsAndTheEndClosesItsBox) {
+  WriteSettings("abc\r\n127.0.0.1\r\n2593\r\nStart\r\nShow\r\nAnim\r\n");
+  Launch(SIGTERM);
+  EXPECT_EQ(AskToEnd(), 0);
   EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"),
             "abc\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nAnim\r\n");
 }

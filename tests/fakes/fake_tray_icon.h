@@ -27,6 +27,8 @@ class FakeTrayIcon : public TrayIcon {
     registered = false;
   }
   void PopUpMenuAtCursor() override { ++popups; }
+  // What the desktop reports of the user's mouse.
+  void Event(TrayEvent event) const { Notify(event); }
 
   bool available = true;
   bool registered = false;

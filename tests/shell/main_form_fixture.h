@@ -13,6 +13,7 @@
 #include "shell/tray_images.h"
 #include "tests/fakes/fake_media.h"
 #include "tests/fakes/fake_tray_icon.h"
+#include "tests/fakes/manual_timers.h"
 #include "tests/fakes/queue_dispatcher.h"
 #include "tests/fakes/recording_dialogs.h"
 
@@ -60,7 +61,7 @@ class MainFormTest : public ::testing::Test {
   // Constructs the window and applies the start-hidden setting, as the entry does.
   TMainForm& Create() {
     form_ = std::make_unique<TMainForm>(
-        MainFormServices{dialogs_, dispatcher_, tray_, media_, "velmor", folder_});
+        MainFormServices{dialogs_, dispatcher_, timers_, tray_, media_, "velmor", folder_});
     form_->OnTerminate = [this] { ++terminations_; };
     form_->ApplyStartHidden();
     return *form_;
@@ -77,6 +78,7 @@ class MainFormTest : public ::testing::Test {
   std::filesystem::path folder_;
   RecordingDialogs dialogs_;
   QueueDispatcher dispatcher_;
+  ManualTimers timers_;
   FakeTrayIcon tray_;
   FakeMediaSystem media_;
   std::unique_ptr<TMainForm> form_;

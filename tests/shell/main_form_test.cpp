@@ -48,7 +48,7 @@ TEST_F(MainFormTest, StartAndHideResumeRelayingInTheBackground) {
   EXPECT_TRUE(form.HideTimer.Enabled());
   EXPECT_TRUE(form.TrayMenuAnzeigen.Visible());
   EXPECT_FALSE(form.TrayMenuVerbergen.Visible());
-  form.HideTimer.Tick();
+  timers_.Advance(100);
   EXPECT_FALSE(form.Visible());
   EXPECT_FALSE(form.HideTimer.Enabled());
 }
@@ -83,7 +83,7 @@ TEST_F(MainFormTest, StopAndHideAreAppliedIndependently) {
   WriteSettings("2592\r\n127.0.0.1\r\n2593\r\nStop\r\nHide\r\nAnim\r\n");
   TMainForm& form = Create();
   EXPECT_FALSE(form.Running());
-  form.HideTimer.Tick();
+  timers_.Advance(100);
   EXPECT_FALSE(form.Visible());
 }
 
@@ -134,7 +134,7 @@ TEST_F(MainFormTest, AnimationSwingsUpToFifteenAndBack) {
   EXPECT_EQ(form.AnimTimer.Interval(), 75);
   std::vector<int> frames;
   for (int i = 0; i < 32; ++i) {
-    form.AnimTimer.Tick();
+    timers_.Advance(TrayAnimation::kInterval);
     frames.push_back(TrayFrame());
   }
   const std::vector<int> expected = {1,  2,  3,  4,  5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 14,
@@ -146,7 +146,7 @@ TEST_F(MainFormTest, AnimationSwingsUpToFifteenAndBack) {
 TEST_F(MainFormTest, TurningTheAnimationOffAndOnRestartsFromTheStillFrame) {
   WriteSettings("0\r\n127.0.0.1\r\n1\r\nStart\r\nShow\r\nAnim\r\n");
   TMainForm& form = Create();
-  for (int i = 0; i < 9; ++i) form.AnimTimer.Tick();
+  for (int i = 0; i < 9; ++i) timers_.Advance(TrayAnimation::kInterval);
   ASSERT_EQ(TrayFrame(), 9);
   form.TrayMenuSymbolAnimCheck.Click();
   EXPECT_FALSE(form.TrayMenuSymbolAnimCheck.Checked());
@@ -154,7 +154,7 @@ TEST_F(MainFormTest, TurningTheAnimationOffAndOnRestartsFromTheStillFrame) {
   EXPECT_EQ(TrayFrame(), 0);
   form.TrayMenuSymbolAnimCheck.Click();
   EXPECT_TRUE(form.AnimTimer.Enabled());
-  form.AnimTimer.Tick();
+  timers_.Advance(TrayAnimation::kInterval);
   EXPECT_EQ(TrayFrame(), 1);
 
   form.StopButton.Click();
@@ -174,14 +174,12 @@ TEST_F(MainFormTest, AnimationCheckWhileStoppedOnlySetsTheMark) {
 
 TEST_F(MainFormTest, DoubleClickTogglesTheWindowAndRightClickOpensTheMenu) {
   TMainForm& form = Create();
-  form.TrayIconNotify(0x0201);  // a single left click does nothing
-  EXPECT_TRUE(form.Visible());
-  form.TrayIconNotify(kWmLButtonDblClk);
+  tray_.Event(TrayEvent::kDoubleClick);
   EXPECT_FALSE(form.Visible());
-  form.TrayIconNotify(kWmLButtonDblClk);
+  tray_.Event(TrayEvent::kDoubleClick);
   EXPECT_TRUE(form.Visible());
   EXPECT_TRUE(form.TrayMenuVerbergen.Visible());  // the menu is left as it was
-  form.TrayIconNotify(kWmRButtonUp);
+  tray_.Event(TrayEvent::kRightButtonUp);
   EXPECT_EQ(tray_.popups, 1);
 }
 
@@ -231,12 +229,10 @@ TEST_F(MainFormTest, ExitSavesLogSettingsAndTrayInOrder) {
   form.Media().PlayMusicFile("song.ogg");
   form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
   form.TrayMenuVerbergenClick();
-  ASSERT_TRUE(form.LogFileTimer.Enabled());
-  form.LogFileTimer.Tick();
+  timers_.Advance(LiveLogFile::kTickMilliseconds);
   EXPECT_EQ(LogFiles(), std::vector<std::string>{"Velmor_Logfile_laufend.rtf"});
 
   form.TrayMenuBeenden.Click();
-  EXPECT_FALSE(form.LogFileTimer.Enabled());
   EXPECT_EQ(form.Media().MusicPlayer(), nullptr);
   EXPECT_FALSE(media_.LastOf("song.ogg").open);
   ASSERT_EQ(form.LogTalking.LineCount(), 3);
@@ -257,7 +253,7 @@ TEST_F(MainFormTest, ExitSavesLogSettingsAndTrayInOrder) {
 TEST_F(MainFormTest, SessionSaveWritesTheSettingsAndKeepsRunning) {
   WriteSettings(kRunningHidden);
   TMainForm& form = Create();
-  form.HideTimer.Tick();
+  timers_.Advance(100);
   form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
   std::filesystem::remove(folder_ / "Velmor.ini");
   form.SaveSession();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "speech/live_log_recovery.h"
+#include "tests/fakes/manual_timers.h"
 #include "tests/support/program_output.h"
 #include "tests/support/rtf_reader.h"
 #include "tests/support/sample_time.h"
@@ -67,6 +68,7 @@ class LiveLogFileTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  testing::ManualTimers timers_;
 };
 
 // New colours go into the table in place, and when the table outgrows its room the file is
@@ -74,7 +76,7 @@ class LiveLogFileTest : public ::testing::Test {
 // becomes the log file the exit would have written, named by the newest line's time.
 TEST_F(LiveLogFileTest, EveryTickLeavesACompleteDocumentThatBecomesTheLogFile) {
   ConversationLog log;
-  LiveLogFile live(log, dir_);
+  LiveLogFile live(log, dir_, timers_);
   Append(log, live, {"03.02.2026 09:00:00 --- Start Logging ---"});
   EXPECT_FALSE(live.Tick());
   EXPECT_TRUE(Files().empty()) << "the start line alone is not worth a file";
@@ -110,7 +112,7 @@ TEST_F(LiveLogFileTest, EveryTickLeavesACompleteDocumentThatBecomesTheLogFile) {
 TEST_F(LiveLogFileTest, RewriteHeldUpByAnotherProgramIsTriedAgain) {
   if (!testing::ReplaceBlocker::kPossible) GTEST_SKIP() << testing::kNoReplaceBlocker;
   ConversationLog log;
-  LiveLogFile live(log, dir_);
+  LiveLogFile live(log, dir_, timers_);
   Append(log, live, {"03.02.2026 09:00:00 --- Start Logging ---"});
   Append(log, live, {"09:00 [Anna] Hallo"});
   live.Tick();
@@ -135,7 +137,7 @@ TEST_F(LiveLogFileTest, RewriteHeldUpByAnotherProgramIsTriedAgain) {
 TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {
   ConversationLog log;
   {
-    LiveLogFile live(log, dir_);
+    LiveLogFile live(log, dir_, timers_);
     for (const char* text : {"Start", "eins", "zwei", "drei"}) Append(log, live, {text});
   }
   const std::string whole = testing::ReadFile(dir_ / "Velmor_Logfile_laufend.rtf");
@@ -175,7 +177,7 @@ TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {
 // it runs; a normal exit leaves nothing behind.
 TEST_F(LiveLogFileTest, RunsInOneFolderKeepApart) {
   ConversationLog first_log, second_log;
-  LiveLogFile first(first_log, dir_), second(second_log, dir_);
+  LiveLogFile first(first_log, dir_, timers_), second(second_log, dir_, timers_);
   for (const char* text : {"Start", "erster Lauf"}) Append(first_log, first, {text});
   for (const char* text : {"Start", "zweiter Lauf"}) Append(second_log, second, {text});
   first.Tick();
@@ -196,7 +198,7 @@ TEST_F(LiveLogFileTest, RunsInOneFolderKeepApart) {
 TEST_F(LiveLogFileTest, WriteFailingMidwayLeavesAWholeDocument) {
   if (!testing::FileSizeLimit::kPossible) GTEST_SKIP() << testing::kNoFileSizeLimit;
   ConversationLog log;
-  LiveLogFile live(log, dir_);
+  LiveLogFile live(log, dir_, timers_);
   for (const char* text : {"Start", "vorher"}) Append(log, live, {text});
   live.Tick();
   const std::vector<LogLine> before = log.Lines();

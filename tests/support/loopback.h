@@ -123,33 +123,10 @@ inline std::uint16_t UnusedPort() {
   return socket.LocalPort();
 }
 
-// True when some socket of this machine listens on TCP `port` (IPv4 or IPv6): for a port
-// that another process binds. Linux only: it reads /proc.
-inline bool Listening(std::uint16_t port) {
-  char wanted[8];
-  std::snprintf(wanted, sizeof wanted, ":%04X", port);
-  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-    std::ifstream in(table);
-    std::string line;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-      // "  sl  local_address rem_address   st ..." with st 0A for LISTEN
-      char local[64], remote[64], state[8];
-      if (std::sscanf(line.c_str(), "%*s %63s %63s %7s", local, remote, state) != 3) continue;
-      const std::string address(local);
-      if (address.size() > 5 && address.compare(address.size() - 5, 5, wanted) == 0 &&
-          std::string(state) == "0A") {
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
 // Waits until `port` is listening, up to `limit`; false when it never did.
 inline bool WaitUntilListening(std::uint16_t port, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!Listening(port)) {
+  while (!PortIsListening(port)) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

@@ -36,7 +36,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -189,6 +191,24 @@ inline std::optional<std::uint64_t> ReceiveQueueBytes(int handle) {
 }
 
 // Why a test that needs a lowered limit does not run here.
+// True when some socket of this machine listens on TCP `port`: for a port that another
+// process binds.
+inline bool PortIsListening(std::uint16_t port) {
+  ULONG size = 0;
+  GetExtendedTcpTable(nullptr, &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+  std::vector<unsigned char> buffer(size + 4096);
+  size = static_cast<ULONG>(buffer.size());
+  if (GetExtendedTcpTable(buffer.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) !=
+      NO_ERROR) {
+    return false;
+  }
+  const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
+  for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+    if (ntohs(static_cast<u_short>(table->table[i].dwLocalPort)) == port) return true;
+  }
+  return false;
+}
+
 constexpr const char* kNoDescriptorLimit =
     "Windows has no per-process limit on handles that a test could lower";
 constexpr const char* kNoFileSizeLimit =
@@ -339,6 +359,29 @@ inline std::optional<std::uint64_t> SendQueueBytes(int handle) {
 }
 inline std::optional<std::uint64_t> ReceiveQueueBytes(int handle) {
   return QueuedBytes(handle, SIOCINQ);
+}
+
+// True when some socket of this machine listens on TCP `port` (IPv4 or IPv6): for a port
+// that another process binds. It reads /proc.
+inline bool PortIsListening(std::uint16_t port) {
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", port);
+  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+    std::ifstream in(table);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+      // "  sl  local_address rem_address   st ..." with st 0A for LISTEN
+      char local[64], remote[64], state[8];
+      if (std::sscanf(line.c_str(), "%*s %63s %63s %7s", local, remote, state) != 3) continue;
+      const std::string address(local);
+      if (address.size() > 5 && address.compare(address.size() - 5, 5, wanted) == 0 &&
+          std::string(state) == "0A") {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 constexpr const char* kNoDescriptorLimit = "";
