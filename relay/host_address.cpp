@@ -20,6 +20,8 @@ constexpr std::uint32_t kLoopback = 0x7F000001;
 }  // namespace
 
 std::optional<std::uint32_t> ResolveWithoutLookup(const std::string& host) {
+  // An empty name is no host anywhere; Windows would look it up as this machine's own.
+  if (host.empty()) throw EIdSocketError(kWsaHostNotFound);
   if (EqualsIgnoringCase(host, "localhost")) return kLoopback;
   // Before the system's spellings: "010.0.0.1" is ten, not eight, as the relay always took it.
   if (std::optional<std::uint32_t> address = ParseDottedQuad(host)) return address;
@@ -71,10 +73,11 @@ std::uint32_t ResolveHost(const std::string& host, const HostLookup& lookup,
 }
 
 bool NamesThisMachine(const std::string& host) {
+  if (host.empty()) return false;
   if (std::optional<std::uint32_t> address = ResolveWithoutLookup(host)) {
     return IsThisMachineAddress(*address);
   }
-  return IsThisMachineIPv6Text(host) || (!host.empty() && IsOwnHostName(host));
+  return IsThisMachineIPv6Text(host) || IsOwnHostName(host);
 }
 
 }  // namespace velmor

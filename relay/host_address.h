@@ -17,6 +17,7 @@ using HostLookup = std::function<std::uint32_t(const std::string&)>;
 // 127.0.0.1, four dot-separated decimal numbers of 0 to 255 are taken as they stand, and
 // the other numeric spellings the system's resolver knows ("127.1", "0x7f.1", "::ffff:
 // 127.0.0.1"; ParseNumericAddress) give what the resolver would give. nullopt for a name.
+// An empty text names no host on any system: EIdSocketError 11001 (host not found).
 std::optional<std::uint32_t> ResolveWithoutLookup(const std::string& host);
 
 // ResolveWithoutLookup, and anything else (also "1.2.3.256") goes to `lookup`, which by

@@ -49,6 +49,10 @@ TEST_F(ResolveHostTest, AnythingElseIsLookedUp) {
   }
   EXPECT_EQ(looked_up, (std::vector<std::string>{"1.2.3.256", "1.2.3.4.5", "localhost.",
                                                  "game.example", "::1"}));
+  // Empty is no host on any system; Windows' own lookup would give this machine.
+  looked_up.clear();
+  EXPECT_THROW(Resolve(""), EIdSocketError);
+  EXPECT_TRUE(looked_up.empty());
 }
 
 TEST(NamesThisMachineTest, EverySpellingThatReachesThisMachine) {
