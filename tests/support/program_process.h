@@ -138,7 +138,12 @@ inline bool Process::AskToEnd(std::chrono::milliseconds limit) {
           auto& search = *reinterpret_cast<Search*>(data);
           DWORD owner = 0;
           GetWindowThreadProcessId(window, &owner);
-          if (owner == search.process) search.windows->push_back(window);
+          // The system's own input-method windows come with a program's first window, and
+          // may come before it.
+          wchar_t name[32] = {};
+          GetClassNameW(window, name, 32);
+          const bool input_method = wcscmp(name, L"IME") == 0 || wcscmp(name, L"MSCTFIME UI") == 0;
+          if (owner == search.process && !input_method) search.windows->push_back(window);
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
