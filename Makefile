@@ -8,8 +8,8 @@ endif
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench fuzz test-asan test-tsan windows test-windows \
-	test-windows-programs windows-package clean format
+.PHONY: all deps configure build run test bench bench-windows fuzz test-asan test-tsan windows \
+	test-windows test-windows-programs windows-package clean format
 
 all: build
 
@@ -87,6 +87,13 @@ test-windows: windows
 # then its window, tray icon and tray menu.
 test-windows-programs: windows
 	@scripts/run-windows-programs $(WINDOWS_BUILD_DIR)
+
+# The Windows benchmarks under wine, in a virtual desktop on a display of their own: the
+# log pane's append rate and memory per line, the tray menu under load and "Beenden" after
+# a burst. They print figures beside their targets and assert nothing.
+bench-windows: windows
+	@cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS) --target win32_log_pane_bench win32_program_bench
+	@scripts/run-windows-benchmarks $(WINDOWS_BUILD_DIR)
 
 # velmor.exe with the README in one zip file, beside velmor.exe in the build folder.
 windows-package: windows

@@ -61,6 +61,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // a message box's) may take out of the queue.
   bool quit = false;
   form->OnTerminate = [&quit, &window] {
+    // Gone from the screen at once, whatever the rest of the ending takes.
+    ShowWindow(window.Handle(), SW_HIDE);
     quit = true;
     PostMessageW(window.Handle(), WM_NULL, 0, 0);
   };

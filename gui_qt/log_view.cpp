@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "gui_qt/qt_colors.h"
-#include "gui_qt/win1252.h"
 
 namespace velmor {
 namespace {
@@ -35,7 +34,8 @@ struct LineLayout {
 
 }  // namespace
 
-LogView::LogView(ConversationLog& log, QWidget* parent) : QAbstractScrollArea(parent), log_(log) {
+LogView::LogView(ConversationLog& log, QWidget* parent)
+    : QAbstractScrollArea(parent), log_(log), model_(log) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setFocusPolicy(Qt::StrongFocus);
@@ -56,13 +56,8 @@ const QFont& LogView::FontOf(LogStyle style) const {
 }
 
 QString LogView::ShownText(int line) const {
-  // As in the log file: control characters other than tab show as blanks, so a server's
-  // line can never become two.
-  QString text = ToQString(log_.Line(line).text);
-  for (QChar& c : text) {
-    if (c.unicode() < 0x20 && c != u'\t') c = u' ';
-  }
-  return text;
+  const std::u16string text = model_.ShownText(line);
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
 int LogView::Width(int line) const {
@@ -85,41 +80,36 @@ void LogView::Measure() {
   }
   widest_ = 0;
   for (int i = 0; i < log_.LineCount(); ++i) widest_ = std::max(widest_, Width(i));
-  UpdateScrollBars();
-  viewport()->update();
+  model_.SetRows(viewport()->height() / line_height_);
+  Sync();
 }
 
-void LogView::UpdateScrollBars() {
-  const int rows = std::max(1, viewport()->height() / line_height_);
+void LogView::Sync() {
   QScrollBar* vertical = verticalScrollBar();
-  vertical->setRange(0, std::max(0, log_.LineCount() - rows));
-  vertical->setPageStep(rows);
+  vertical->setRange(0, model_.LastFirstLine());
+  vertical->setPageStep(model_.Rows());
   vertical->setSingleStep(1);
+  vertical->setValue(model_.FirstLine());
   QScrollBar* horizontal = horizontalScrollBar();
   const int width = viewport()->width();
   horizontal->setRange(0, std::max(0, widest_ + 2 * kMargin - width));
   horizontal->setPageStep(width);
   horizontal->setSingleStep(std::max(1, QFontMetrics(font()).averageCharWidth() * 2));
+  viewport()->update();
 }
 
 void LogView::Append(const LogLine& line) {
   const int index = log_.LineCount() - 1;
   widest_ = std::max(widest_, QFontMetrics(FontOf(line.style)).horizontalAdvance(ShownText(index)));
-  QScrollBar* vertical = verticalScrollBar();
-  const bool at_end = vertical->value() == vertical->maximum();
-  UpdateScrollBars();
-  if (at_end) vertical->setValue(vertical->maximum());
-  const int row = index - vertical->value();
-  if (row * line_height_ < viewport()->height()) {
-    viewport()->update(0, row * line_height_, viewport()->width(), line_height_);
-  }
+  model_.LineAppended();
+  Sync();
 }
 
 void LogView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
-  const int first = verticalScrollBar()->value();
+  const int first = model_.FirstLine();
   const int left = kMargin - horizontalScrollBar()->value();
-  const auto [from, to] = std::minmax(anchor_, cursor_);
+  const auto [from, to] = model_.Selection();
   const QRect area = event->rect();
   QTextLayout::FormatRange selected;
   selected.format.setBackground(palette().highlight());
@@ -147,14 +137,13 @@ void LogView::paintEvent(QPaintEvent* event) {
 }
 
 void LogView::resizeEvent(QResizeEvent* event) {
-  QScrollBar* vertical = verticalScrollBar();
-  const bool at_end = vertical->value() == vertical->maximum();
   QAbstractScrollArea::resizeEvent(event);
-  UpdateScrollBars();
-  if (at_end) vertical->setValue(vertical->maximum());
+  model_.SetRows(viewport()->height() / line_height_);
+  Sync();
 }
 
 void LogView::scrollContentsBy(int dx, int dy) {
+  model_.ScrollTo(verticalScrollBar()->value());
   // Moves what is drawn already, so following the end draws only the new rows.
   viewport()->scroll(dx, dy * line_height_);
 }
@@ -164,27 +153,18 @@ void LogView::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) Measure();
 }
 
-LogView::Place LogView::PlaceAt(QPoint point) const {
+TextPlace LogView::PlaceAt(QPoint point) const {
   if (log_.LineCount() == 0) return {};
   const int row = point.y() < 0 ? -1 - (-point.y() - 1) / line_height_ : point.y() / line_height_;
-  const int line = std::clamp(verticalScrollBar()->value() + row, 0, log_.LineCount() - 1);
+  const int line = std::clamp(model_.FirstLine() + row, 0, log_.LineCount() - 1);
   const LineLayout shown(ShownText(line), FontOf(log_.Line(line).style));
   const int x = point.x() - kMargin + horizontalScrollBar()->value();
   return {line, shown.row.xToCursor(x)};
 }
 
 QString LogView::SelectedText() const {
-  const auto [from, to] = std::minmax(anchor_, cursor_);
-  QString text;
-  if (from == to) return text;
-  for (int i = from.line; i <= to.line; ++i) {
-    const QString shown = ShownText(i);
-    const int start = i == from.line ? from.column : 0;
-    const int end = i == to.line ? to.column : shown.size();
-    text += shown.mid(start, end - start);
-    if (i < to.line) text += u'\n';
-  }
-  return text;
+  const std::u16string text = model_.SelectedText(u"\n");
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
 void LogView::Copy(QClipboard::Mode mode) const {
@@ -192,25 +172,52 @@ void LogView::Copy(QClipboard::Mode mode) const {
   if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text, mode);
 }
 
-void LogView::Select(Place anchor, Place cursor) {
-  anchor_ = anchor;
-  cursor_ = cursor;
-  viewport()->update();
-}
-
 void LogView::keyPressEvent(QKeyEvent* event) {
-  QScrollBar* vertical = verticalScrollBar();
+  using Key = LogPaneModel::Key;
   if (event == QKeySequence::Copy) {
     Copy(QClipboard::Clipboard);
-  } else if (event == QKeySequence::SelectAll) {
-    const int last = log_.LineCount() - 1;
-    if (last >= 0) Select({0, 0}, {last, static_cast<int>(ShownText(last).size())});
-  } else if (event == QKeySequence::MoveToStartOfDocument) {
-    vertical->setValue(0);
-  } else if (event == QKeySequence::MoveToEndOfDocument) {
-    vertical->setValue(vertical->maximum());
+    return;
+  }
+  if (event == QKeySequence::SelectAll) {
+    model_.SelectAll();
+    Sync();
+    return;
+  }
+  const bool control = event->modifiers() & Qt::ControlModifier;
+  Key key;
+  switch (event->key()) {
+    case Qt::Key_Up:
+      key = Key::kUp;
+      break;
+    case Qt::Key_Down:
+      key = Key::kDown;
+      break;
+    case Qt::Key_Left:
+      key = Key::kLeft;
+      break;
+    case Qt::Key_Right:
+      key = Key::kRight;
+      break;
+    case Qt::Key_PageUp:
+      key = Key::kPageUp;
+      break;
+    case Qt::Key_PageDown:
+      key = Key::kPageDown;
+      break;
+    case Qt::Key_Home:
+      key = control ? Key::kTop : Key::kLineStart;
+      break;
+    case Qt::Key_End:
+      key = control ? Key::kBottom : Key::kLineEnd;
+      break;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+      return;
+  }
+  if (model_.Press(key, event->modifiers() & Qt::ShiftModifier)) {
+    Sync();
   } else {
-    QAbstractScrollArea::keyPressEvent(event);
+    QAbstractScrollArea::keyPressEvent(event);  // sideways
   }
 }
 
@@ -219,15 +226,17 @@ void LogView::mousePressEvent(QMouseEvent* event) {
     QAbstractScrollArea::mousePressEvent(event);
     return;
   }
-  const Place place = PlaceAt(event->position().toPoint());
-  Select(event->modifiers() & Qt::ShiftModifier ? anchor_ : place, place);
+  const TextPlace place = PlaceAt(event->position().toPoint());
+  model_.Select(event->modifiers() & Qt::ShiftModifier ? model_.Anchor() : place, place);
+  viewport()->update();
   selecting_ = true;
 }
 
 void LogView::mouseMoveEvent(QMouseEvent* event) {
   if (!selecting_) return;
   drag_point_ = event->position().toPoint();
-  Select(anchor_, PlaceAt(drag_point_));
+  model_.Select(model_.Anchor(), PlaceAt(drag_point_));
+  viewport()->update();
   if (viewport()->rect().contains(drag_point_)) {
     drag_scroll_.stop();
   } else if (!drag_scroll_.isActive()) {
@@ -241,13 +250,13 @@ void LogView::timerEvent(QTimerEvent* event) {
     return;
   }
   const QRect inside = viewport()->rect();
-  QScrollBar* vertical = verticalScrollBar();
   QScrollBar* horizontal = horizontalScrollBar();
-  if (drag_point_.y() < inside.top()) vertical->setValue(vertical->value() - 1);
-  if (drag_point_.y() > inside.bottom()) vertical->setValue(vertical->value() + 1);
+  if (drag_point_.y() < inside.top()) model_.ScrollBy(-1);
+  if (drag_point_.y() > inside.bottom()) model_.ScrollBy(1);
   if (drag_point_.x() < inside.left()) horizontal->setValue(horizontal->value() - 20);
   if (drag_point_.x() > inside.right()) horizontal->setValue(horizontal->value() + 20);
-  Select(anchor_, PlaceAt(drag_point_));
+  model_.Select(model_.Anchor(), PlaceAt(drag_point_));
+  Sync();
 }
 
 void LogView::mouseReleaseEvent(QMouseEvent* event) {
@@ -260,14 +269,8 @@ void LogView::mouseReleaseEvent(QMouseEvent* event) {
 
 void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || log_.LineCount() == 0) return;
-  const Place place = PlaceAt(event->position().toPoint());
-  const QString text = ShownText(place.line);
-  const auto in_word = [&text](int i) { return text.at(i).isLetterOrNumber(); };
-  int start = place.column;
-  int end = place.column;
-  while (start > 0 && in_word(start - 1)) --start;
-  while (end < text.size() && in_word(end)) ++end;
-  Select({place.line, start}, {place.line, end});
+  model_.SelectWordAt(PlaceAt(event->position().toPoint()));
+  viewport()->update();
   if (QGuiApplication::clipboard()->supportsSelection()) Copy(QClipboard::Selection);
 }
 

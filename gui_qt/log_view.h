@@ -7,16 +7,18 @@
 #include <QString>
 #include <array>
 
-#include "speech/conversation_log.h"
+#include "shell/log_pane_model.h"
 
 namespace velmor {
 
-// The read-only pane that shows the conversation log. It draws the lines in sight straight
+// The read-only pane that shows the conversation log: Qt's drawing over the LogPaneModel,
+// which holds what is in sight and what is selected. It draws the lines in sight straight
 // from the log and keeps nothing of its own per line, so a session of a million lines costs
 // the pane no more than the log's own lines; appending a line costs the same however long
 // the log is. Each appended line shows at the end in its colour and style; the view follows
 // the end while it is scrolled to the bottom. Text is selected with the mouse across lines
-// (a double click takes a word), Ctrl+A selects everything and Ctrl+C copies.
+// (a double click takes a word) or with Shift and the cursor keys; Ctrl+A selects
+// everything and Ctrl+C copies.
 //
 // The log must outlive the view.
 class LogView : public QAbstractScrollArea {
@@ -40,31 +42,23 @@ class LogView : public QAbstractScrollArea {
   void timerEvent(QTimerEvent* event) override;
 
  private:
-  // A place between two characters: a line, and an offset into the text it shows.
-  struct Place {
-    int line = 0;
-    int column = 0;
-    auto operator<=>(const Place&) const = default;
-  };
-
   void Append(const LogLine& line);
   void Measure();
   int Width(int line) const;
-  void UpdateScrollBars();
+  // The vertical scroll bar and the picture after the model moved or changed.
+  void Sync();
   QString ShownText(int line) const;
   const QFont& FontOf(LogStyle style) const;
-  Place PlaceAt(QPoint point) const;
+  TextPlace PlaceAt(QPoint point) const;
   void Copy(QClipboard::Mode mode) const;
-  void Select(Place anchor, Place cursor);
 
   ConversationLog& log_;
+  LogPaneModel model_;
   int observer_ = -1;
   // Regular, italic, bold and italic: the pane's font in each style.
   std::array<QFont, 3> fonts_;
   int line_height_ = 1;
   int widest_ = 0;
-  Place anchor_;
-  Place cursor_;
   bool selecting_ = false;
   // Scrolls while a selection is dragged beyond the pane's edge.
   QBasicTimer drag_scroll_;

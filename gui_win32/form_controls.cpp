@@ -63,9 +63,16 @@ FormControls::FormControls(HWND window, TMainForm& form, Runner run)
 }
 
 FormControls::~FormControls() {
-  for (const Native& native : natives_) native.control->SetObserver(nullptr);
-  log_pane_.reset();
-  for (const Native& native : natives_) DestroyWindow(native.handle);
+  for (const Native& native : natives_) {
+    native.control->SetObserver(nullptr);
+    // The pane closes its own window.
+    if (native.control->Kind() != ControlKind::kLogPane) DestroyWindow(native.handle);
+  }
+}
+
+void FormControls::ColorsChanged() {
+  if (log_pane_) log_pane_->ColorsChanged();
+  for (const Native& native : natives_) InvalidateRect(native.handle, nullptr, TRUE);
 }
 
 HWND FormControls::Create(TControl& control, int id) {

@@ -33,6 +33,8 @@ class FormControls {
   bool Command(WPARAM wparam, LPARAM lparam);
   // WM_CTLCOLORSTATIC and WM_CTLCOLOREDIT: the brush for the control's background.
   LRESULT Color(HDC dc, HWND control);
+  // The system's colours, theme or contrast changed.
+  void ColorsChanged();
   // Gives the focus to the native window of a control.
   void Focus(const TControl* control) const;
 

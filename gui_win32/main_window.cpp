@@ -182,6 +182,12 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       Layout();
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE:
+      // Top-level windows hear of it; their children need telling.
+      if (controls_) controls_->ColorsChanged();
+      break;
     case WM_DPICHANGED:
       DpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;

@@ -104,6 +104,14 @@ std::wstring Windows1252ToWide(std::string_view text) {
   return out;
 }
 
+std::u16string Windows1252ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char c : text)
+    out.push_back(static_cast<char16_t>(CodePointOf(static_cast<unsigned char>(c))));
+  return out;
+}
+
 std::string WideToWindows1252(std::wstring_view text) {
   std::string out;
   out.reserve(text.size());

@@ -21,6 +21,7 @@ std::string Utf8ToWindows1252(std::string_view text);
 // The same as wide strings (UTF-16 where wchar_t has 16 bits, as on Windows). A character
 // the code page lacks, a surrogate pair included, becomes one '?'.
 std::wstring Windows1252ToWide(std::string_view text);
+std::u16string Windows1252ToUtf16(std::string_view text);
 std::string WideToWindows1252(std::wstring_view text);
 
 // Windows-1252 case rules: ASCII letters, the Latin-1 letters (A-grave to Thorn against

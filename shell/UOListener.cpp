@@ -264,6 +264,16 @@ void TMainForm::SetShown(bool shown) {
   if (visible_ == shown && !minimized_) return;
   visible_ = shown;
   minimized_ = false;
+  WindowShownOrHidden();
+}
+
+// The menu offers what would change the window: "&Anzeigen" for a hidden window,
+// "&Verbergen" for a shown one, however it came to be hidden or shown (a close, a
+// double-click on the icon). An entry that would do nothing visible is never offered.
+void TMainForm::WindowShownOrHidden() {
+  const bool shown = visible_ && !minimized_;
+  TrayMenuAnzeigen.SetVisible(!shown);
+  TrayMenuVerbergen.SetVisible(shown);
   Changed();
 }
 
@@ -280,7 +290,7 @@ void TMainForm::HideMainWindow() {
   // the taskbar instead.
   if (!minimized_) {
     minimized_ = true;
-    Changed();
+    WindowShownOrHidden();
   }
 }
 
@@ -288,7 +298,7 @@ void TMainForm::Restored() {
   if (!minimized_) return;
   minimized_ = false;
   visible_ = true;
-  Changed();
+  WindowShownOrHidden();
 }
 
 void TMainForm::Changed() const {

@@ -152,6 +152,7 @@ class TMainForm : private RelayControlHost {
   void ShowMainWindow();
   void HideMainWindow();
   void SetShown(bool shown);
+  void WindowShownOrHidden();
   void Changed() const;
   std::filesystem::path InFolder(const char* name) const;
 

@@ -176,9 +176,11 @@ TEST_F(MainFormTest, DoubleClickTogglesTheWindowAndRightClickOpensTheMenu) {
   TMainForm& form = Create();
   tray_.Event(TrayEvent::kDoubleClick);
   EXPECT_FALSE(form.Visible());
+  EXPECT_TRUE(form.TrayMenuAnzeigen.Visible());  // the menu follows the window
+  EXPECT_FALSE(form.TrayMenuVerbergen.Visible());
   tray_.Event(TrayEvent::kDoubleClick);
   EXPECT_TRUE(form.Visible());
-  EXPECT_TRUE(form.TrayMenuVerbergen.Visible());  // the menu is left as it was
+  EXPECT_TRUE(form.TrayMenuVerbergen.Visible());
   tray_.Event(TrayEvent::kRightButtonUp);
   EXPECT_EQ(tray_.popups, 1);
 }
@@ -205,7 +207,8 @@ TEST_F(MainFormTest, CloseHidesAndKeepsRunning) {
   EXPECT_FALSE(allow);
   EXPECT_FALSE(form.Visible());
   EXPECT_TRUE(form.Running());
-  EXPECT_TRUE(form.TrayMenuVerbergen.Visible());
+  EXPECT_TRUE(form.TrayMenuAnzeigen.Visible()) << "the menu offers to show the closed window";
+  EXPECT_FALSE(form.TrayMenuVerbergen.Visible());
   EXPECT_EQ(terminations_, 0);
 }
 

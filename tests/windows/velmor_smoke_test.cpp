@@ -140,7 +140,7 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
   ASSERT_TRUE(
       WaitUntil([&] { return (window = WindowOf(id, L"VelmorMainWindow")) != nullptr; }, 10s));
   EXPECT_EQ(TextOf(window), L"Velmor V1.1.3");
-  HWND pane = FindWindowExW(window, nullptr, L"RICHEDIT50W", nullptr);
+  HWND pane = FindWindowExW(window, nullptr, L"VelmorLogPane", nullptr);
   ASSERT_NE(pane, nullptr);
   EXPECT_TRUE(
       WaitUntil([&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }, 10s));
@@ -165,12 +165,21 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
       5s))
       << "no tray icon";
 
-  // A right-click on the icon opens the popup menu; its "&Beenden" is chosen by its letter.
-  PostMessageW(window, kTrayMessage, kTrayIconId, WM_RBUTTONUP);
-  HWND menu = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (menu = WindowOf(id, L"#32768")) != nullptr; }, 10s))
-      << "the tray menu did not open";
-  PostMessageW(menu, WM_CHAR, L'b', 0);
+  // A right-click on the icon opens the popup menu; an entry is chosen by its letter. After
+  // a close the menu offers "&Anzeigen", which shows the window again.
+  const auto choose = [&](wchar_t letter) {
+    PostMessageW(window, kTrayMessage, kTrayIconId, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = WindowOf(id, L"#32768")) != nullptr; }, 10s))
+        << "the tray menu did not open";
+    PostMessageW(menu, WM_CHAR, letter, 0);
+  };
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(window); }, 10s)) << "close did not hide";
+  choose(L'a');
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 10s))
+      << "the menu did not offer to show the closed window";
+  choose(L'b');
 
   EXPECT_EQ(program_.WaitForExit(30s), 0);
   game.Close();
