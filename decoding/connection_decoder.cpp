@@ -11,16 +11,19 @@ void ConnectionDecoder::HandleServerBlock(std::span<std::uint8_t> block, int cli
       std::min<std::size_t>(block.size(), static_cast<std::size_t>(kTapWindow)));
   if (n == 0) return;
   std::uint8_t* bytes = block.data();
-  PacketFramer::BlockKind kind = PacketFramer::BlockKind::kCompressed;
-  if (!login_.Over()) {
-    const LoginStage::Verdict verdict =
-        login_.Take(bytes, n, client_port, framer_.CarryLength() > 0);
-    if (verdict == LoginStage::Verdict::kHeld) return;
-    if (verdict == LoginStage::Verdict::kPlain) kind = PacketFramer::BlockKind::kPlain;
-    const std::vector<std::uint8_t> held = login_.TakeHeld();
-    Feed(sink, held.data(), held.size(), kind);
+  using Kind = PacketFramer::BlockKind;
+  if (login_.Game()) {
+    Feed(sink, bytes, static_cast<std::size_t>(n), Kind::kCompressed);
+    return;
   }
-  Feed(sink, bytes, static_cast<std::size_t>(n), kind);
+  const LoginStage::Reading reading = login_.Take(bytes, n, client_port);
+  Feed(sink, reading.front.data(), reading.front.size(),
+       reading.front_plain ? Kind::kPlain : Kind::kCompressed);
+  Feed(sink, bytes, static_cast<std::size_t>(reading.plain), Kind::kPlain);
+  if (reading.rest == LoginStage::Reading::Rest::kGame) {
+    Feed(sink, bytes + reading.plain, static_cast<std::size_t>(n - reading.plain),
+         Kind::kCompressed);
+  }
 }
 
 void ConnectionDecoder::Feed(PacketSink& sink, const std::uint8_t* bytes, std::size_t n,

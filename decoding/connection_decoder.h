@@ -11,7 +11,7 @@ namespace velmor {
 
 // The server-to-client side of one relayed connection: its login stage (LoginStage), whose
 // plain packets are framed as they stand and whose redirect is pointed back at the relay,
-// then the compressed game stream, passed on byte for byte and decoded. Used by the
+// or the compressed game stream, passed on byte for byte and decoded. Used by the
 // connection's worker only, one block at a time.
 class ConnectionDecoder {
  public:

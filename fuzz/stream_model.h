@@ -36,52 +36,56 @@ class StreamModel {
   // be asked for is added to Expected().
   Bytes Add(const Bytes& block) {
     const std::size_t n = std::min(block.size(), kTapWindow);
+    const std::size_t block_start = login_.size();
     sent_ += n;
     Bytes out = block;
-    if (n == 0) return out;
-    // The bytes to judge: a server list's start held back from earlier blocks, then these.
-    Bytes input = held_;
-    held_.clear();
-    input.insert(input.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
-    if (login_stage_) {
-      bool plain = false;
-      if (!pending_.empty()) {
-        plain = true;  // a plain packet goes on
-      } else if (input.size() == n && block[0] == 0x8C) {
-        plain = n <= 11;  // a redirect is the last thing in its block
-        redirect_seen_ = 0;
-        in_redirect_ = plain;
-      } else if (input[0] == 0xA8) {
-        if (input.size() < 6) {
-          held_ = input;
-          return out;
-        }
-        plain = input[1] * 256u + input[2] == 6 + 40 * (input[4] * 256u + input[5]);
-      }
-      if (plain) {
-        // The redirect's bytes 1 to 6, wherever they fall.
-        const std::uint8_t local[6] = {127, 0, 0, 1, kClientPort >> 8, kClientPort & 0xFF};
-        for (std::size_t i = 0; in_redirect_ && i < n; ++i) {
-          const std::size_t at = redirect_seen_ + i;
-          if (at >= 1 && at <= 6) out[i] = input[input.size() - n + i] = local[at - 1];
-        }
-        if (in_redirect_) redirect_seen_ += n;
-        if (redirect_seen_ >= 11) in_redirect_ = false;
-        Plain(input.data(), input.size());
-        return out;
-      }
-      login_stage_ = false;
+    if (n == 0 || after_redirect_) return out;
+    if (game_) {
+      Decode(block.data(), n);
+      return out;
     }
-    // Room for more than the block can decode to, so one call decodes all of it.
-    decoded_.resize(std::max(decoded_.size(), input.size() * kMostDecodedPerByte + 1));
-    auto out_len = static_cast<std::int32_t>(decoded_.size());
-    auto in_len = static_cast<std::int32_t>(input.size());
-    decoder_.copy(decoded_.data(), input.data(), out_len, in_len);
-    FUZZ_CHECK(out_len >= 0 && static_cast<std::size_t>(out_len) < decoded_.size());
-    Record(decoded_.data(), static_cast<std::size_t>(out_len));
-    pending_.append(reinterpret_cast<const char*>(decoded_.data()),
-                    static_cast<std::size_t>(out_len));
-    Walk();
+    login_.insert(login_.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+    // The login answers, packet by packet, from where the last block left off.
+    while (pos_ < login_.size()) {
+      if (pos_ < packet_end_) {
+        const std::size_t end = std::min(packet_end_, login_.size());
+        for (std::size_t at = std::max(pos_, block_start); redirect_ && at < end; ++at) {
+          const std::uint8_t local[6] = {127, 0, 0, 1, kClientPort >> 8, kClientPort & 0xFF};
+          const std::size_t in_packet = at - (packet_end_ - 11);
+          if (in_packet >= 1 && in_packet <= 6)
+            out[at - block_start] = login_[at] = local[in_packet - 1];
+        }
+        Plain(login_.data() + pos_, end - pos_);
+        pos_ = end;
+        if (redirect_ && pos_ == packet_end_) {
+          after_redirect_ = true;
+          break;
+        }
+        continue;
+      }
+      // A packet starts at pos_: a login answer, or the game stream from here on.
+      const Bytes start(login_.begin() + static_cast<std::ptrdiff_t>(pos_), login_.end());
+      const std::uint8_t id = start[0];
+      std::size_t length = 0;  // 0: no login answer
+      if (id == 0xA8) {
+        if (start.size() < 6) break;
+        const std::size_t listed = start[1] * 256u + start[2];
+        if (listed == 6 + 40 * (start[4] * 256u + start[5])) length = listed;
+      } else if (id == 0x82) {
+        if (pos_ == 0 && start.size() < 2) break;
+        if (pos_ > 0 || start[1] <= 0x0F) length = 2;
+      } else if (id == 0x8C && list_seen_) {
+        length = 11;
+      }
+      if (length == 0) {
+        game_ = true;
+        Decode(start.data(), start.size());
+        break;
+      }
+      list_seen_ = list_seen_ || id == 0xA8;
+      redirect_ = id == 0x8C;
+      packet_end_ = pos_ + length;
+    }
     return out;
   }
 
@@ -99,6 +103,17 @@ class StreamModel {
   std::size_t Sent() const { return sent_; }
 
  private:
+  // Game stream: decoded bit by bit, then framed.
+  void Decode(const std::uint8_t* bytes, std::size_t n) {
+    // Room for more than the bytes can decode to, so one call decodes all of them.
+    decoded_.resize(std::max(decoded_.size(), n * kMostDecodedPerByte + 1));
+    auto out_len = static_cast<std::int32_t>(decoded_.size());
+    auto in_len = static_cast<std::int32_t>(n);
+    decoder_.copy(decoded_.data(), bytes, out_len, in_len);
+    FUZZ_CHECK(out_len >= 0 && static_cast<std::size_t>(out_len) < decoded_.size());
+    Plain(decoded_.data(), static_cast<std::size_t>(out_len));
+  }
+
   // Plain login bytes are framed as they stand, behind the plain packet they go on with.
   void Plain(const std::uint8_t* bytes, std::size_t n) {
     Record(bytes, n);
@@ -168,10 +183,15 @@ class StreamModel {
     }
   }
 
-  bool login_stage_ = true;
-  Bytes held_;                     // a server list's first bytes, too few to judge
-  bool in_redirect_ = false;       // a redirect cut by its block's end goes on
-  std::size_t redirect_seen_ = 0;  // of its bytes
+  // The login stage: every byte so far while it lasts, the first one not yet framed, and
+  // the end of the answer it is in.
+  Bytes login_;
+  std::size_t pos_ = 0;
+  std::size_t packet_end_ = 0;
+  bool list_seen_ = false;
+  bool redirect_ = false;
+  bool after_redirect_ = false;  // nothing more is decoded
+  bool game_ = false;
   testing::ReferenceDecoder decoder_;
   std::string pending_;  // bytes not yet framed
   std::string stream_;   // every byte framed since the connection began

@@ -122,13 +122,32 @@ TEST_F(DecodingSessionsTest, LoginAnswersCutAnywhereAreFollowedAndTheRedirectRew
     EXPECT_EQ(SendCut(login, ServerList(3), cuts.list), ServerList(3));
     EXPECT_EQ(SendCut(login, kRedirect, cuts.redirect), rewritten) << cuts.redirect.front();
   }
+  // A login server that sends the list and the redirect together, cut anywhere.
+  const Bytes answers = Concat({ServerList(2), kRedirect});
+  const Bytes expected = Concat({ServerList(2), rewritten});
+  for (std::size_t cut = 0; cut < answers.size(); ++cut) {
+    EXPECT_EQ(SendCut(ConnectionId{connection++}, answers, {cut}), expected) << "cut at " << cut;
+  }
+  // Bytes after the redirect, a second redirect among them, go out as they came.
+  const ConnectionId login{connection++};
+  Send(login, ServerList());
+  EXPECT_EQ(Send(login, Concat({kRedirect, {1, 2, 3}, kRedirect})),
+            Concat({rewritten, {1, 2, 3}, kRedirect}));
   EXPECT_TRUE(window_.effects.empty());
 }
 
+// A game stream is no login answer whatever its first bytes: a redirect's id among them is
+// never taken for one, however short the first read.
 TEST_F(DecodingSessionsTest, GameBlocksStartingWith8CStayByteExactAndAreDecoded) {
-  const ConnectionId game{0};
   const Bytes first = Compress(Concat({Cliloc(), AsciiSpeech("Aldric", "eins")}));
   ASSERT_EQ(first[0], 0x8C);
+  std::uintptr_t connection = 10;
+  for (std::size_t first_read : {1, 5, 11}) {
+    EXPECT_EQ(SendCut(ConnectionId{connection++}, first, {first_read}), first) << first_read;
+  }
+  EXPECT_EQ(window_.effects, Effects(3, Window::Line("12:34:56 [Aldric] eins", 0x22)));
+  window_.effects.clear();
+  const ConnectionId game{0};
   EXPECT_EQ(Send(game, first), first);
   // A later block of a redirect's size that starts with 0x8C.
   const Bytes second = Compress(Concat({Cliloc(), AsciiSpeech("Aldric", "zwei")}));

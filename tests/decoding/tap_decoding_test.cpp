@@ -49,10 +49,13 @@ class TapWithDecodingTest : public ::testing::Test {
 
 TEST_F(TapWithDecodingTest, NothingIsRewrittenOrDecodedBeforeStartOrAfterStop) {
   const Bytes speech = testing::Compress(testing::AsciiSpeech("Aldric", "Hallo"));
+  const Bytes no_servers = {0xA8, 0, 6, 0x5D, 0, 0};
+  EXPECT_EQ(Send(connections_[0], no_servers), no_servers);
   EXPECT_EQ(Send(connections_[0], kRedirect), kRedirect);
   tap_.Active = true;
-  EXPECT_EQ(Send(connections_[0], kRedirect), kRewritten);
-  tap_.Disconnect(connections_[0]);
+  Send(connections_[2], no_servers);
+  EXPECT_EQ(Send(connections_[2], kRedirect), kRewritten);
+  tap_.Disconnect(connections_[2]);
   tap_.Active = false;
   EXPECT_EQ(Send(connections_[1], speech), speech);
   EXPECT_TRUE(window_.effects.empty());
