@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/exception.h"
+#include "platform/text_codec.h"
 #include "platform/windows_path.h"
 
 #ifdef _WIN32
@@ -21,7 +22,7 @@ namespace velmor::audio {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& name, const char* reason) {
-  throw Exception("\"" + name +
+  throw Exception("\"" + Utf8ToWindows1252(name) +
                   "\" kann nicht ge\xF6"
                   "ffnet werden: " +
                   reason);

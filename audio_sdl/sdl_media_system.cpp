@@ -30,7 +30,8 @@ Mix_MusicType MusicTypeOf(const std::string& file_name) {
 }
 
 [[noreturn]] void Unplayable(const std::string& file_name) {
-  throw Exception("\"" + file_name + "\" kann nicht abgespielt werden: " + Mix_GetError());
+  throw Exception("\"" + Utf8ToWindows1252(file_name) +
+                  "\" kann nicht abgespielt werden: " + Mix_GetError());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/exception.h"
+#include "platform/text_codec.h"
 
 namespace velmor::audio {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 constexpr sf_count_t kBlockFrames = 4096;
 
 [[noreturn]] void Refuse(const std::string& name, const std::string& reason) {
-  throw Exception("\"" + name + "\" kann nicht abgespielt werden: " + reason);
+  throw Exception("\"" + Utf8ToWindows1252(name) + "\" kann nicht abgespielt werden: " + reason);
 }
 
 }  // namespace

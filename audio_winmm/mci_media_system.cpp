@@ -32,11 +32,12 @@ std::string ErrorText(MCIERROR error) {
 }
 
 [[noreturn]] void Unplayable(const std::string& file_name, const std::string& reason) {
-  throw Exception("\"" + file_name + "\" kann nicht abgespielt werden: " + reason);
+  throw Exception("\"" + Utf8ToWindows1252(file_name) +
+                  "\" kann nicht abgespielt werden: " + reason);
 }
 
 [[noreturn]] void Refuse(const std::string& file_name, const char* reason) {
-  throw Exception("\"" + file_name +
+  throw Exception("\"" + Utf8ToWindows1252(file_name) +
                   "\" kann nicht ge\xF6"
                   "ffnet werden: " +
                   reason);
@@ -60,7 +61,7 @@ bool IsDeviceName(std::wstring stem) {
 std::wstring LocatePlainFile(const std::string& file_name) {
   const std::optional<std::string> located = LocateWindowsPath(file_name);
   if (!located) Refuse(file_name, "nicht gefunden");
-  const std::wstring path = PathFromText(*located).wstring();
+  const std::wstring path = Utf8ToWide(*located);
   const std::size_t slash = path.find_last_of(L"\\/:");
   const std::wstring last = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
   if (path.rfind(L"\\\\.\\", 0) == 0 || path.rfind(L"\\\\?\\", 0) == 0 ||

@@ -1,7 +1,8 @@
-// The log file's RTF writer over arbitrary Windows-1252 lines, colours and styles. An
-// independent reader must find the document well formed, in code page 1252, with the log's
-// font, and one paragraph per line holding the line's text (a tab read back as a tab, every
-// other byte below 0x20 as a space, as the writer promises) in the line's colour (its RGB
+// The log file's RTF writer over arbitrary lines (UTF-8, or any bytes, which read as
+// Windows-1252 where they are not UTF-8), colours and styles. An independent reader must
+// find the document well formed, in code page 1252, with the log's font, and one paragraph
+// per line holding the line's text as shown (a tab read back as a tab, every other
+// character below 0x20 as a space, as the writer promises) in the line's colour (its RGB
 // part), bold and italic as its style says. Nothing may follow the last paragraph.
 //
 // Input: lines, each a style byte, four colour bytes and a text of random length.
@@ -24,7 +25,7 @@ using velmor::LogLine;
 using velmor::LogStyle;
 
 std::string ExpectedText(const std::string& text) {
-  std::string expected = text;
+  std::string expected = velmor::testing::AsShown(text);
   for (char& c : expected) {
     if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = ' ';
   }

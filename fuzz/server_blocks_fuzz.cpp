@@ -6,9 +6,9 @@
 //   (fuzz/stream_model.h), in order: nothing lost, nothing made up, whatever the blocks'
 //   sizes and cuts, and one connection's bytes never change what the other one logs;
 // - on their own, too: every log line is the time, a name of at most 30 bytes and a text,
-//   and a played file's name, made only of bytes that the connection's stream carried
-//   (ASCII speech copies them, Unicode speech takes every second byte), no longer than
-//   that stream; a line's colour is the colour of the hue asked for it;
+//   and a played file's name, made only of what the connection's stream carried (ASCII
+//   speech as Windows-1252 bytes, Unicode speech as UTF-16 units), no longer than that
+//   stream; a line's colour is the colour of the hue asked for it;
 // - closing a connection drops its state.
 //
 // Input: records. A record's first byte says: bit 0 which connection; bits 1-3 all set: the
@@ -73,7 +73,7 @@ class CheckingWindow : public SpeechWindow {
  private:
   bool FromStream(const std::string& text) const {
     return text.find('\0') == std::string::npos &&
-           text.size() <= model->Sent() * kMostDecodedPerByte && model->Carries(text);
+           text.size() <= 3 * model->Sent() * kMostDecodedPerByte && model->Carries(text);
   }
 
   // "<time> [<name>] <text>": some split of the line must give a name of at most 30 bytes
@@ -82,8 +82,9 @@ class CheckingWindow : public SpeechWindow {
     const std::string head = std::string(kTime) + " [";
     const std::string& text = line.text;
     if (text.compare(0, head.size(), head) != 0) return false;
-    if (text.size() > head.size() + kNameField + 2 + model->Size()) return false;
-    for (std::size_t k = 0; k <= kNameField && head.size() + k + 2 <= text.size(); ++k) {
+    // A Windows-1252 byte or a UTF-16 unit is at most three bytes of UTF-8.
+    if (text.size() > head.size() + 3 * kNameField + 2 + 3 * model->Size()) return false;
+    for (std::size_t k = 0; k <= 3 * kNameField && head.size() + k + 2 <= text.size(); ++k) {
       if (text.compare(head.size() + k, 2, "] ") != 0) continue;
       const std::string name = text.substr(head.size(), k);
       const bool system = name.compare(0, 6, "System") == 0;

@@ -9,6 +9,7 @@
 #include "decoding/packet_lengths.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/color.h"
+#include "platform/text_codec.h"
 #include "tests/support/reference_decoder.h"
 
 // The server-to-client side of one connection, worked out apart from the product by the
@@ -93,11 +94,29 @@ class StreamModel {
   // "music <name>", "sound <name>".
   const std::vector<std::string>& Expected() const { return expected_; }
 
-  // Whether `text` is a stretch of the stream, or of every second byte of it.
+  // Whether the UTF-8 text is a stretch of the stream: as Windows-1252 bytes (ASCII speech
+  // and every name), or as big-endian UTF-16 (Unicode speech; a U+FFFD, which stands for a
+  // unit that is no character, may stand for anything).
   bool Carries(const std::string& text) const {
-    if (stream_.find(text) != std::string::npos) return true;
-    for (; split_ < stream_.size(); ++split_) (split_ % 2 == 0 ? even_ : odd_) += stream_[split_];
-    return even_.find(text) != std::string::npos || odd_.find(text) != std::string::npos;
+    const std::string narrow = Utf8ToWindows1252(text);
+    if (Windows1252ToUtf8(narrow) == text && stream_.find(narrow) != std::string::npos) {
+      return true;
+    }
+    std::string units;
+    const auto stretch_found = [&] {
+      const bool found = units.empty() || stream_.find(units) != std::string::npos;
+      units.clear();
+      return found;
+    };
+    for (const char16_t unit : Utf8ToUtf16(text)) {
+      if (unit == u'\uFFFD') {
+        if (!stretch_found()) return false;
+        continue;
+      }
+      units += static_cast<char>(unit >> 8);
+      units += static_cast<char>(unit & 0xFF);
+    }
+    return stretch_found();
   }
   std::size_t Size() const { return stream_.size(); }
   std::size_t Sent() const { return sent_; }
@@ -148,26 +167,30 @@ class StreamModel {
 
   static std::string UpToNul(const std::string& text) { return text.substr(0, text.find('\0')); }
 
-  // Header: type at 9, hue at 10-11, a 30-byte name field at 14, the text from 44.
+  // Header: type at 9, hue at 10-11, a 30-byte name field at 14, the text from 44; 8-bit
+  // text is Windows-1252.
   void AsciiSpeech(const std::string& packet) {
     if (packet.size() < 44) return;
-    Speech(packet.substr(14, 30), UpToNul(packet.substr(44)), packet[9],
+    Speech(packet.substr(14, 30), Windows1252ToUtf8(UpToNul(packet.substr(44))), packet[9],
            static_cast<std::uint8_t>(packet[10]) * 256 + static_cast<std::uint8_t>(packet[11]));
   }
 
-  // As ASCII speech, with the name field at 18 and from 48 big-endian UTF-16 text, narrowed
-  // to each unit's low byte, ending at a unit whose low byte is 0 or at the end of what both
-  // the length field and the packet cover.
+  // As ASCII speech, with the name field at 18 and from 48 big-endian UTF-16 text, up to a
+  // NUL unit or the end of what both the length field and the packet cover; U+FFFE and
+  // U+FFFF, and surrogates without their other half, are U+FFFD.
   void UnicodeSpeech(const std::string& packet) {
     if (packet.size() < 48) return;
     const std::size_t declared =
         static_cast<std::uint8_t>(packet[1]) * 256u + static_cast<std::uint8_t>(packet[2]);
     const std::size_t end = std::min(declared, packet.size());
-    std::string text;
-    for (std::size_t at = 48; at + 2 <= end && packet[at + 1] != '\0'; at += 2) {
-      text += packet[at + 1];
+    std::u16string units;
+    for (std::size_t at = 48; at + 2 <= end; at += 2) {
+      const auto unit = static_cast<char16_t>(static_cast<std::uint8_t>(packet[at]) << 8 |
+                                              static_cast<std::uint8_t>(packet[at + 1]));
+      if (unit == 0) break;
+      units += unit >= 0xFFFE ? u'\uFFFD' : unit;
     }
-    Speech(packet.substr(18, 30), text, packet[9],
+    Speech(packet.substr(18, 30), Utf16ToUtf8(units), packet[9],
            static_cast<std::uint8_t>(packet[10]) * 256 + static_cast<std::uint8_t>(packet[11]));
   }
 
@@ -179,7 +202,7 @@ class StreamModel {
       expected_.push_back("sound " + text.substr(8));
     } else if (system || type != 6) {
       expected_.push_back("line " + std::to_string(ColorOfHue(hue)) + (system ? " 1 " : " 0 ") +
-                          kTime + " [" + UpToNul(name_field) + "] " + text);
+                          kTime + " [" + Windows1252ToUtf8(UpToNul(name_field)) + "] " + text);
     }
   }
 
@@ -196,10 +219,6 @@ class StreamModel {
   std::string pending_;  // bytes not yet framed
   std::string stream_;   // every byte framed since the connection began
   Bytes decoded_;        // the reference decoder's output area
-  // The bytes at even and odd positions of stream_[0, split_), made when first needed.
-  mutable std::string even_;
-  mutable std::string odd_;
-  mutable std::size_t split_ = 0;
   std::size_t sent_ = 0;
   std::vector<std::string> expected_;
 };

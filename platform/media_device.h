@@ -58,7 +58,7 @@ class MediaSystem {
  public:
   virtual ~MediaSystem() = default;
 
-  // Opens the file named as the game server wrote it: Windows-1252, relative to the working
+  // Opens the file named as the game server wrote it: UTF-8, relative to the working
   // directory, found as platform/windows_path.h says; the way it is played follows from the
   // file's type. Throws velmor::Exception when it cannot be opened: missing, not a regular
   // file, of no supported type, or decoding to too much to hold as a sound. Opening a sound

@@ -24,19 +24,6 @@ char ByteOf(char32_t code) {
   return '?';
 }
 
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 // Decodes the UTF-8 sequence at text[pos]; returns its code point and advances pos, or
 // nothing when the bytes there are not well-formed UTF-8.
 std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
@@ -74,7 +61,144 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
   return code;
 }
 
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsSurrogate(char32_t unit) {
+  return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
+// Appends UTF-16 units of a character to wide or 16-bit text.
+template <typename Text>
+void AppendUtf16(Text& out, char32_t code) {
+  using Unit = typename Text::value_type;
+  if (code < 0x10000) {
+    out.push_back(static_cast<Unit>(code));
+  } else {
+    code -= 0x10000;
+    out.push_back(static_cast<Unit>(0xD800 + (code >> 10)));
+    out.push_back(static_cast<Unit>(0xDC00 + (code & 0x3FF)));
+  }
+}
+
+// The characters of UTF-16 text, a lone surrogate as U+FFFD.
+template <typename Units, typename Take>
+void ForEachUtf16Character(Units text, Take take) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto unit = static_cast<char32_t>(text[i]);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
+        static_cast<char32_t>(text[i + 1]) >= 0xDC00 &&
+        static_cast<char32_t>(text[i + 1]) <= 0xDFFF) {
+      take(0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00));
+    } else {
+      take(IsSurrogate(unit) ? kReplacement : unit);
+    }
+  }
+}
+
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+char32_t NextCharacter(std::string_view text, std::size_t& pos) {
+  if (const std::optional<char32_t> code = DecodeUtf8(text, pos)) return *code;
+  return CodePointOf(static_cast<unsigned char>(text[pos++]));
+}
+
+std::optional<char> Windows1252ByteOf(char32_t code) {
+  const char byte = ByteOf(code);
+  if (byte == '?' && code != U'?') return std::nullopt;
+  return byte;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) AppendUtf16(out, NextCharacter(text, pos));
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  ForEachUtf16Character(text, [&out](char32_t code) { AppendUtf8(out, code); });
+  return out;
+}
+
+std::wstring Utf8ToWide(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char32_t code = NextCharacter(text, pos);
+    if constexpr (sizeof(wchar_t) == 2) {
+      AppendUtf16(out, code);
+    } else {
+      out.push_back(static_cast<wchar_t>(code));
+    }
+  }
+  return out;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  if constexpr (sizeof(wchar_t) == 2) {
+    ForEachUtf16Character(text, [&out](char32_t code) { AppendUtf8(out, code); });
+  } else {
+    for (const wchar_t unit : text) {
+      const auto code = static_cast<char32_t>(unit);
+      AppendUtf8(out, IsSurrogate(code) || code > 0x10FFFF ? kReplacement : code);
+    }
+  }
+  return out;
+}
+
+char32_t FoldCase(char32_t code) {
+  if (code < 0x100) {
+    const auto lower = static_cast<unsigned char>(ToLowerWindows1252(static_cast<char>(code)));
+    // Of the Latin-1 range only the letters fold; the bytes 0x80 to 0x9F are C1 controls.
+    return code < 0x80 || code >= 0xC0 ? lower : code;
+  }
+  if (code >= 0x100 && code <= 0x17F) {
+    // Latin Extended-A pairs upper and lower case, mostly as even and odd, but from U+0139
+    // to U+0148 and from U+0179 to U+017E as odd and even.
+    const bool odd_upper = (code >= 0x139 && code <= 0x148) || (code >= 0x179 && code <= 0x17E);
+    if (code == 0x178) return 0xFF;  // Ÿ
+    if (odd_upper) return code % 2 == 1 ? code + 1 : code;
+    if (code != 0x130 && code != 0x131 && code != 0x138 && code != 0x149 && code != 0x17F) {
+      return code % 2 == 0 ? code + 1 : code;
+    }
+    return code;
+  }
+  if (code >= 0x391 && code <= 0x3AB && code != 0x3A2) return code + 0x20;  // Greek
+  if (code >= 0x410 && code <= 0x42F) return code + 0x20;                   // Cyrillic
+  if (code >= 0x400 && code <= 0x40F) return code + 0x50;
+  return code;
+}
+
+bool EqualsIgnoringCaseUtf8(std::string_view a, std::string_view b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (FoldCase(NextCharacter(a, i)) != FoldCase(NextCharacter(b, j))) return false;
+  }
+  return i == a.size() && j == b.size();
+}
 
 std::string Windows1252ToUtf8(std::string_view text) {
   std::string out;
@@ -101,14 +225,6 @@ std::wstring Windows1252ToWide(std::string_view text) {
   out.reserve(text.size());
   for (char c : text)
     out.push_back(static_cast<wchar_t>(CodePointOf(static_cast<unsigned char>(c))));
-  return out;
-}
-
-std::u16string Windows1252ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (const char c : text)
-    out.push_back(static_cast<char16_t>(CodePointOf(static_cast<unsigned char>(c))));
   return out;
 }
 
@@ -143,6 +259,13 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (ToLowerWindows1252(a[i]) != ToLowerWindows1252(b[i])) return false;
   }
   return true;
+}
+
+std::string LocaleTextToUtf8(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    if (!DecodeUtf8(text, pos)) return Windows1252ToUtf8(text);
+  }
+  return std::string(text);
 }
 
 std::string LocaleTextToWindows1252(std::string_view text) {

@@ -14,7 +14,7 @@ std::string FormatTime(const std::tm& when, const std::locale& locale, const cha
   std::ostringstream out;
   out.imbue(locale);
   out << std::put_time(&when, format);
-  return LocaleTextToWindows1252(out.str());
+  return LocaleTextToUtf8(out.str());
 }
 
 }  // namespace

@@ -8,10 +8,9 @@
 // them: on POSIX the C++ locale of the environment, on Windows the user's regional settings
 // (GetTimeFormatEx, GetDateFormatEx).
 //
-// The texts are Windows-1252 like all text in the program. The formats used (long time,
-// short date) are plain digits and separators in practice; should a locale produce UTF-8
-// (say an AM/PM marker outside ASCII), it is narrowed to Windows-1252 with "?" for what
-// that code page lacks. All functions may be called from any thread.
+// The texts are UTF-8, like the log lines they go into, so that a locale's AM/PM marker or
+// separators outside Windows-1252 (Greek, Russian, Chinese) show as the system writes them.
+// All functions may be called from any thread.
 namespace velmor {
 
 // The current local time, broken down.

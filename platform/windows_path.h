@@ -6,10 +6,10 @@
 
 // File names as users of the Windows program write them, found on this system's file system.
 //
-// Such a name is Windows-1252 text; `\` and `/` both separate folders, and repeated
-// separators count as one; upper and lower case are one (Windows-1252 case rules, so "Ä"
-// finds "ä"); blanks and dots at the end of a component are ignored ("door.wav ." is
-// "door.wav"); a leading separator starts at the root. "." and ".." keep their meaning.
+// Such a name is UTF-8 text; `\` and `/` both separate folders, and repeated separators
+// count as one; upper and lower case are one (FoldCase: "Ä" finds "ä", "Д" finds "д");
+// blanks and dots at the end of a component are ignored ("door.wav ." is "door.wav"); a
+// leading separator starts at the root. "." and ".." keep their meaning.
 //
 // Any thread. Reads only the folders on the way; opens no file.
 namespace velmor {
@@ -17,8 +17,8 @@ namespace velmor {
 // The path, in the file system's encoding, of what `name` stands for: each component is
 // taken as written where that exists, and otherwise as the one entry of its folder that
 // differs from it only in case (the first in byte order where several do). On Windows, whose
-// file system does all this itself, it is `name` (Windows-1252, for PathFromText) once the
-// file system has found it. Folders on the
+// file system does all this itself, it is `name` (UTF-8, for Utf8ToWide) once the file
+// system has found it. Folders on the
 // way must be folders; the last component may be anything, so the caller checks its kind.
 // Nothing when a component cannot be found, the name is empty, contains a NUL, or has a
 // component of nothing but blanks and dots.

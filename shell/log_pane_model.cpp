@@ -27,7 +27,7 @@ bool IsWordCharacter(char16_t c) {
 }  // namespace
 
 std::u16string LogPaneModel::ShownText(int line) const {
-  std::u16string text = Windows1252ToUtf16(log_.Line(line).text);
+  std::u16string text = Utf8ToUtf16(log_.Line(line).text);
   for (char16_t& c : text) {
     if ((c < 0x20 && c != u'\t') || (c >= 0x7F && c < 0xA0)) c = u' ';
   }

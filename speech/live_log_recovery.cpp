@@ -6,6 +6,7 @@
 #include "platform/exception.h"
 #include "platform/file_io.h"
 #include "platform/locked_file.h"
+#include "platform/text_codec.h"
 #include "platform/time_text.h"
 #include "speech/conversation_log.h"
 #include "speech/live_log_file.h"
@@ -91,11 +92,23 @@ class Reader {
     if (color_index >= 1 && color_index <= static_cast<int>(colors.size())) {
       line.color = colors[static_cast<std::size_t>(color_index) - 1];
     }
+    // The text comes back as UTF-8: bytes of the code page as their characters, \uN? as
+    // UTF-16 units.
+    std::u16string units;
     while (pos_ < in_.size()) {
       const char c = in_[pos_++];
       if (c == '{' || c == '}' || c == '\n') return Fail(start);
+      if (c == '\\' && Take("u")) {
+        int unit = 0;
+        const bool negative = Take("-");
+        if (!Number(unit) || !Take("?")) return Fail(start);
+        units.push_back(static_cast<char16_t>(negative ? 65536 - unit : unit));
+        continue;
+      }
+      line.text += Utf16ToUtf8(units);
+      units.clear();
       if (c != '\\') {
-        line.text += c;
+        line.text += Windows1252ToUtf8(std::string_view(&c, 1));
         continue;
       }
       if (Take("\\") || Take("{") || Take("}")) {
@@ -106,7 +119,8 @@ class Reader {
         if (pos_ + 2 > in_.size() || Hex(in_[pos_]) < 0 || Hex(in_[pos_ + 1]) < 0) {
           return Fail(start);
         }
-        line.text += static_cast<char>(Hex(in_[pos_]) * 16 + Hex(in_[pos_ + 1]));
+        const char byte = static_cast<char>(Hex(in_[pos_]) * 16 + Hex(in_[pos_ + 1]));
+        line.text += Windows1252ToUtf8(std::string_view(&byte, 1));
         pos_ += 2;
       } else if ((bold && Take("b0")) || (italic && Take("i0"))) {
         // The style's end; the style is known from the paragraph's start.

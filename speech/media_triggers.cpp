@@ -128,10 +128,8 @@ void MediaTriggers::PlayUnreported(MediaPlayer& player) {
 
 void MediaTriggers::WriteErrorLine(const std::string& file_name) {
   LogLine line;
-  line.text = time_text_() +
-              " Fehler beim \xF6"
-              "ffnen der Musikdatei: \"" +
-              file_name + "\"";
+  // UTF-8, as every log line.
+  line.text = time_text_() + " Fehler beim \u00F6ffnen der Musikdatei: \"" + file_name + "\"";
   line.color = clBlack;
   line.style = LogStyle::kBoldItalic;
   append_line_(line);

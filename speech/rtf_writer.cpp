@@ -1,5 +1,10 @@
 #include "speech/rtf_writer.h"
 
+#include <cstdint>
+#include <optional>
+
+#include "platform/text_codec.h"
+
 namespace velmor {
 namespace {
 
@@ -26,7 +31,19 @@ void RtfColorTable::AppendTo(std::string& out) const {
 
 void AppendRtfText(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t start = pos;
+    const std::optional<char> in_code_page = Windows1252ByteOf(NextCharacter(text, pos));
+    if (!in_code_page) {
+      // A signed 16-bit number per UTF-16 unit, each with "?" for readers without Unicode.
+      for (const char16_t unit : Utf8ToUtf16(text.substr(start, pos - start))) {
+        out += "\\u";
+        out += std::to_string(static_cast<std::int16_t>(unit));
+        out += '?';
+      }
+      continue;
+    }
+    const char c = *in_code_page;
     const auto byte = static_cast<unsigned char>(c);
     if (c == '\\' || c == '{' || c == '}') {
       out += '\\';

@@ -50,13 +50,16 @@ std::string RtfBodyStart(const RtfFont& font);
 void AppendRtfParagraph(std::string& out, const LogLine& line, int color_index);
 inline constexpr std::string_view kRtfDocumentEnd = "}\n";
 
-// Appends Windows-1252 text as RTF body text, such that no byte can end the paragraph, open
-// or close a group or start a control word:
+// Appends UTF-8 text as RTF body text of a Windows-1252 document, such that no byte can end
+// the paragraph, open or close a group or start a control word:
 // - "\", "{" and "}" are escaped;
 // - a tab becomes \tab;
-// - every other byte below 0x20 (CR, LF, NUL, ...) becomes a space, so a server's line
+// - every other character below 0x20 (CR, LF, NUL, ...) becomes a space, so a server's line
 //   break neither splits the line into two paragraphs nor joins two words;
-// - bytes from 0x7F up are written as \'hh.
+// - a character Windows-1252 has from 0x7F up is written as \'hh with its byte, so text
+//   of that code page reads byte for byte as it always did;
+// - any other character as \uN? for each of its UTF-16 units (N signed), "?" standing in
+//   for readers that know no Unicode.
 void AppendRtfText(std::string& out, std::string_view text);
 
 }  // namespace velmor

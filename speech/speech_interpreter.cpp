@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 namespace velmor {
 namespace {
 
@@ -21,7 +23,7 @@ constexpr std::int32_t kUnicodeTextOffset = 48;
 constexpr char kSystemName[] = "System";
 constexpr char kMusicMarker[] = "~~Music=";
 constexpr char kSoundMarker[] = "~~Sound=";
-constexpr std::int32_t kMarkerSize = 8;
+constexpr std::size_t kMarkerSize = 8;
 
 // The 8-bit text in [begin, end) up to its first NUL.
 std::string TextUpToNul(const std::uint8_t* begin, const std::uint8_t* end) {
@@ -29,60 +31,62 @@ std::string TextUpToNul(const std::uint8_t* begin, const std::uint8_t* end) {
   return std::string(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(nul - begin));
 }
 
-bool StartsWith(const std::uint8_t* bytes, std::int32_t available, const char* prefix,
-                std::int32_t prefix_size) {
-  return available >= prefix_size && std::memcmp(bytes, prefix, prefix_size) == 0;
+std::string Utf8UpToNul(const std::uint8_t* begin, const std::uint8_t* end) {
+  return Windows1252ToUtf8(TextUpToNul(begin, end));
+}
+
+// What one speech message becomes, whichever packet carried it; name and text are UTF-8.
+void Interpret(SpeechWindow& window, std::uint8_t type, int hue, const std::string& name,
+               const std::string& text) {
+  const bool system = name.compare(0, sizeof(kSystemName) - 1, kSystemName) == 0;
+  if (system) {
+    // The markers only in their ASCII spelling, which is the same in every encoding.
+    if (text.compare(0, kMarkerSize, kMusicMarker) == 0) {
+      window.PlayMusicFile(text.substr(kMarkerSize));
+      return;
+    }
+    if (text.compare(0, kMarkerSize, kSoundMarker) == 0) {
+      window.PlaySoundFile(text.substr(kMarkerSize));
+      return;
+    }
+  } else if (type == kIgnoredType) {
+    return;
+  }
+  LogLine line;
+  line.text = window.TimeText() + " [" + name + "] " + text;
+  line.color = window.GetHueColor(hue);
+  line.style = system ? LogStyle::kItalic : LogStyle::kRegular;
+  window.AppendLogLine(line);
+}
+
+int HueOf(const std::uint8_t* packet) {
+  return packet[kHueOffset] * 256 + packet[kHueOffset + 1];
 }
 
 }  // namespace
 
 void ProcessSpeechPacket(SpeechWindow& window, const std::uint8_t* packet, std::int32_t length) {
   if (length < kTextOffset) return;
-  const std::uint8_t* text = packet + kTextOffset;
-  const std::uint8_t* end = packet + length;
-  const std::int32_t text_bytes = length - kTextOffset;
-  const bool system = std::memcmp(packet + kNameOffset, kSystemName, sizeof(kSystemName) - 1) == 0;
-  if (system) {
-    if (StartsWith(text, text_bytes, kMusicMarker, kMarkerSize)) {
-      window.PlayMusicFile(TextUpToNul(text + kMarkerSize, end));
-      return;
-    }
-    if (StartsWith(text, text_bytes, kSoundMarker, kMarkerSize)) {
-      window.PlaySoundFile(TextUpToNul(text + kMarkerSize, end));
-      return;
-    }
-  } else if (packet[kTypeOffset] == kIgnoredType) {
-    return;
-  }
-  const int hue = packet[kHueOffset] * 256 + packet[kHueOffset + 1];
-  LogLine line;
-  line.text = window.TimeText() + " [" +
-              TextUpToNul(packet + kNameOffset, packet + kNameOffset + kNameSize) + "] " +
-              TextUpToNul(text, end);
-  line.color = window.GetHueColor(hue);
-  line.style = system ? LogStyle::kItalic : LogStyle::kRegular;
-  window.AppendLogLine(line);
+  Interpret(window, packet[kTypeOffset], HueOf(packet),
+            Utf8UpToNul(packet + kNameOffset, packet + kNameOffset + kNameSize),
+            Utf8UpToNul(packet + kTextOffset, packet + length));
 }
 
 void ConvertUnicodeSpeech(SpeechWindow& window, const std::uint8_t* packet, std::int32_t length) {
   if (length < kUnicodeTextOffset) return;
   const std::int32_t declared = packet[1] * 256 + packet[2];
   const std::int32_t units = (std::min(declared, length) - kUnicodeTextOffset) / 2;
-  // The record: ASCII header, narrowed text, a closing NUL.
-  std::vector<std::uint8_t> record(kTextOffset + std::max(units, 0) + 1, 0);
-  record[0] = 0x1C;
-  record[1] = static_cast<std::uint8_t>(record.size() >> 8);
-  record[2] = static_cast<std::uint8_t>(record.size());
-  // Header bytes 3-11 (message type and hue included) sit in the same places.
-  std::copy(packet + 3, packet + 12, record.begin() + 3);
-  std::copy(packet + kUnicodeNameOffset, packet + kUnicodeNameOffset + kNameSize,
-            record.begin() + kNameOffset);
+  // Big-endian UTF-16 up to the first NUL unit; U+FFFE and U+FFFF are no characters.
+  std::u16string text;
   for (std::int32_t i = 0; i < units; ++i) {
-    const std::uint8_t low = packet[kUnicodeTextOffset + 2 * i + 1];
-    if (low == 0) break;
-    record[kTextOffset + i] = low;
+    const auto unit = static_cast<char16_t>(packet[kUnicodeTextOffset + 2 * i] << 8 |
+                                            packet[kUnicodeTextOffset + 2 * i + 1]);
+    if (unit == 0) break;
+    text.push_back(unit >= 0xFFFE ? u'\uFFFD' : unit);
   }
-  ProcessSpeechPacket(window, record.data(), static_cast<std::int32_t>(record.size()));
+  Interpret(window, packet[kTypeOffset], HueOf(packet),
+            Utf8UpToNul(packet + kUnicodeNameOffset, packet + kUnicodeNameOffset + kNameSize),
+            Utf16ToUtf8(text));
 }
 
 }  // namespace velmor

@@ -47,8 +47,7 @@ std::string Joined(const std::string& folder, std::string_view entry) {
   return path += entry;
 }
 
-// The entry of `folder` that differs from `part` (Windows-1252) only in case. Entries whose
-// names the code page cannot hold never match: no Windows user could have typed them.
+// The entry of `folder` that differs from `part` only in case.
 std::optional<std::string> FindIgnoringCase(const std::string& folder, std::string_view part,
                                             bool want_folder) {
   DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -57,8 +56,7 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, std::stri
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view name = entry->d_name;
     if (found && name >= *found) continue;
-    const std::string narrow = Utf8ToWindows1252(name);
-    if (!EqualsIgnoringCase(narrow, part) || Windows1252ToUtf8(narrow) != name) continue;
+    if (!EqualsIgnoringCaseUtf8(name, part)) continue;
     if (!Exists(Joined(folder, name), want_folder)) continue;
     found = std::string(name);
   }
@@ -76,7 +74,7 @@ std::optional<std::string> LocateWindowsPath(std::string_view name) {
     const std::string_view part = Trimmed(parts[i]);
     if (part.empty()) return std::nullopt;
     const bool want_folder = i + 1 < parts.size();
-    const std::string as_written = Joined(path, Windows1252ToUtf8(part));
+    const std::string as_written = Joined(path, part);
     if (Exists(as_written, want_folder)) {
       path = as_written;
       continue;

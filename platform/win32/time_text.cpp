@@ -20,8 +20,8 @@ SYSTEMTIME SystemTimeOf(const std::tm& when) {
 }
 
 // `length` counts the closing zero; 0 means the system refused (say a date it cannot show).
-std::string Narrowed(const wchar_t* text, int length) {
-  return WideToWindows1252(std::wstring_view(text, static_cast<std::size_t>(length - 1)));
+std::string Utf8Of(const wchar_t* text, int length) {
+  return WideToUtf8(std::wstring_view(text, static_cast<std::size_t>(length - 1)));
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ std::string TimeText(const std::tm& when) {
   wchar_t text[128];
   // No format and no flags: the user's long time format.
   const int length = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, text, 128);
-  return length > 0 ? Narrowed(text, length) : TimeText(when, std::locale::classic());
+  return length > 0 ? Utf8Of(text, length) : TimeText(when, std::locale::classic());
 }
 
 std::string DateText(const std::tm& when) {
@@ -39,7 +39,7 @@ std::string DateText(const std::tm& when) {
   wchar_t text[128];
   const int length =
       GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 128, nullptr);
-  return length > 0 ? Narrowed(text, length) : DateText(when, std::locale::classic());
+  return length > 0 ? Utf8Of(text, length) : DateText(when, std::locale::classic());
 }
 
 }  // namespace velmor

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/file_io.h"
+#include "platform/text_codec.h"
 
 namespace velmor {
 
@@ -29,7 +29,7 @@ std::optional<std::string> LocateWindowsPath(std::string_view name) {
     if (!path.empty() && path.back() != '\\') path += '\\';
     path += part;
   }
-  if (GetFileAttributesW(PathFromText(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (GetFileAttributesW(Utf8ToWide(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
     return std::nullopt;
   }
   return path;

@@ -38,7 +38,7 @@ class PacketFramerTest : public ::testing::Test {
 };
 
 const Bytes kGreeting = AsciiSpeech("Aldric", "Sei gegr\xFC\xDFt!");  // 44 + 13 + 1 bytes
-const Window::Effect kGreetingLine = Window::Line("12:34:56 [Aldric] Sei gegr\xFC\xDFt!", 0x22);
+const Window::Effect kGreetingLine = Window::Line("12:34:56 [Aldric] Sei gegr\u00FC\u00DFt!", 0x22);
 const Bytes kReply = UnicodeSpeech("Bryn", u"Danke");
 const Window::Effect kReplyLine = Window::Line("12:34:56 [Bryn] Danke", 0x22);
 

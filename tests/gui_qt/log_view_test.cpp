@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "tests/support/unicode_texts.h"
+
 namespace velmor {
 namespace {
 
@@ -63,6 +65,16 @@ TEST_F(LogViewTest, SelectionAcrossLinesCopiesWhatIsShown) {
   EXPECT_EQ(view_.SelectedText(), "zweite");
   Key(&view_, Qt::Key_A, Qt::ControlModifier);
   EXPECT_EQ(view_.SelectedText(), "erste Zeile\nzweite Zeile\ndritte Zeile");
+}
+
+TEST_F(LogViewTest, ShowsUnicodeSpeechAsSent) {
+  QString all = "erste Zeile\nzweite Zeile\ndritte Zeile";
+  for (const char* text : testing::kUnicodeTexts) {
+    log_.AppendLogLine(text);
+    all += "\n" + QString::fromUtf8(text);
+  }
+  Key(&view_, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(view_.SelectedText(), all);
 }
 
 TEST_F(LogViewTest, FollowsTheEndOnlyWhileScrolledToIt) {

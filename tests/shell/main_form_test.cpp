@@ -1,7 +1,12 @@
+#include "platform/text_codec.h"
 #include "relay/connection.h"
+#include "speech/live_log_recovery.h"
 #include "tests/shell/main_form_fixture.h"
 #include "tests/support/huffman_encoder.h"
+#include "tests/support/program_output.h"
+#include "tests/support/rtf_reader.h"
 #include "tests/support/speech_packets.h"
+#include "tests/support/unicode_texts.h"
 
 namespace velmor::testing {
 namespace {
@@ -282,6 +287,49 @@ TEST_F(MainFormTest, LinesPostedBeforeTheExitReachThePaneAndTheFile) {
   ASSERT_EQ(form.LogTalking.LineCount(), 3);
   EXPECT_TRUE(EndsWith(form.LogTalking.Line(1).text, "[Bob] noch unterwegs"));
   EXPECT_EQ(LogFiles().size(), 1u);
+}
+
+// Speech of players around the world, from the packet to the log, the live file (and what
+// the next start would recover from it) and the exit's log file, character for character.
+TEST_F(MainFormTest, UnicodeSpeechReachesEveryFileAsSent) {
+  TMainForm& form = Create();
+  std::vector<std::uint8_t> packets;
+  for (const char* text : kUnicodeTexts) {
+    const std::u16string units = Utf8ToUtf16(text);
+    const auto packet = UnicodeSpeech("Bj\xF6rn", units);
+    packets.insert(packets.end(), packet.begin(), packet.end());
+  }
+  TIdTCPConnection connection;
+  TMemoryStream block{Compress(packets), 0};
+  form.IdLogEvent1Send(form.IdLogEvent1, connection, block);
+  dispatcher_.Drain();
+  const auto expect_the_lines = [](const std::vector<std::string>& shown) {
+    ASSERT_EQ(shown.size(), kUnicodeTexts.size() + 1);
+    for (std::size_t i = 0; i < kUnicodeTexts.size(); ++i) {
+      EXPECT_TRUE(EndsWith(shown[i + 1], std::string("[Bj\u00F6rn] ") + kUnicodeTexts[i])) << i;
+    }
+  };
+  std::vector<std::string> logged;
+  for (const LogLine& line : form.LogTalking.Lines()) logged.push_back(line.text);
+  expect_the_lines(logged);
+
+  timers_.Advance(LiveLogFile::kTickMilliseconds);
+  const std::string live = ReadFile(folder_ / "Velmor_Logfile_laufend.rtf");
+  const auto paragraphs = [](const std::string& rtf) {
+    std::vector<std::string> texts;
+    for (const RtfParagraph& paragraph : ReadRtf(rtf).paragraphs) texts.push_back(paragraph.Text());
+    return texts;
+  };
+  expect_the_lines(paragraphs(live));
+  std::vector<std::string> recovered;
+  for (const LogLine& line : ReadLiveLogFile(live).lines) recovered.push_back(line.text);
+  expect_the_lines(recovered);
+
+  form.TrayMenuBeendenClick();
+  ASSERT_EQ(LogFiles().size(), 1u);
+  std::vector<std::string> saved = paragraphs(ReadFile(folder_ / LogFiles()[0]));
+  saved.pop_back();  // the end line
+  expect_the_lines(saved);
 }
 
 TEST_F(MainFormTest, ExitWithNothingLoggedWritesOnlySettings) {

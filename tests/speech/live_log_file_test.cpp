@@ -51,7 +51,7 @@ class LiveLogFileTest : public ::testing::Test {
     for (std::size_t i = 0; i < lines.size(); ++i) {
       ASSERT_EQ(doc.paragraphs[i].runs.size(), 1u) << i;
       const testing::RtfRun& run = doc.paragraphs[i].runs[0];
-      EXPECT_EQ(run.text, lines[i].text) << i;
+      EXPECT_EQ(run.text, testing::AsShown(lines[i].text)) << i;
       EXPECT_EQ(testing::RunColor(doc, run), lines[i].color) << i;
       EXPECT_EQ(run.italic, lines[i].style != LogStyle::kRegular) << i;
       EXPECT_EQ(run.bold, lines[i].style == LogStyle::kBoldItalic) << i;

@@ -16,9 +16,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-const char kErrorWords[] =
-    " Fehler beim \xF6"
-    "ffnen der Musikdatei: ";
+const char kErrorWords[] = " Fehler beim \u00F6ffnen der Musikdatei: ";
 
 class MediaTriggersTest : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/rtf_reader.h"
+#include "tests/support/unicode_texts.h"
 
 namespace velmor {
 namespace {
@@ -18,10 +19,10 @@ using testing::RunColor;
 
 const RtfFont kFont{"MS Sans Serif", 8};
 
-// What a reader should see of a line's text: tabs kept, other control bytes as blanks.
+// What a reader should see of a line's text: tabs kept, other control characters as blanks.
 std::string SeenText(const std::string& text) {
   std::string seen;
-  for (const char c : text) {
+  for (const char c : testing::AsShown(text)) {
     seen += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
   }
   return seen;
@@ -82,6 +83,14 @@ TEST(RtfWriterTest, ServerTextCannotBreakTheDocument) {
       {" f\xFChrende und folgende Blanks ", clBlack, LogStyle::kRegular},
       {"12 \\b0 Ziffern nach Steuerwort", clBlack, LogStyle::kBoldItalic},
   });
+  // Characters Windows-1252 lacks are \uN with a fallback; those it has keep their bytes.
+  std::vector<LogLine> unicode;
+  for (const char* text : testing::kUnicodeTexts)
+    unicode.push_back({text, clBlack, LogStyle::kItalic});
+  ExpectReadsBackAs(unicode);
+  EXPECT_NE(RtfDocument(unicode, kFont).find("\\u1055?\\u1088?"), std::string::npos);  // "Пр"
+  EXPECT_NE(RtfDocument(unicode, kFont).find("Gr\\'fc\\'dfe f\\'fcr 5 \\'80 \\'96 \\'84so\\'93"),
+            std::string::npos);
 }
 
 TEST(RtfWriterTest, EmptyLinesAndAnEmptyLog) {

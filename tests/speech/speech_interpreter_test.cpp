@@ -79,13 +79,12 @@ TEST_F(SpeechInterpreterTest, HueIsTheWhole16Bits) {
   EXPECT_EQ(window.effects[1].line.color, Window::ColorOf(32802));
 }
 
-TEST_F(SpeechInterpreterTest, NonAsciiBytesPassUnchanged) {
+// Lines are UTF-8: ASCII speech's bytes are Windows-1252 characters.
+TEST_F(SpeechInterpreterTest, AsciiSpeechIsWindows1252) {
   EXPECT_EQ(Ascii(AsciiSpeech("J\xF6rg",
                               "Gr\xFC\xDF"
                               "e \x80")),
-            Effects{Window::Line("12:34:56 [J\xF6rg] Gr\xFC\xDF"
-                                 "e \x80",
-                                 0x22)});
+            Effects{Window::Line("12:34:56 [J\u00F6rg] Gr\u00FC\u00DFe \u20AC", 0x22)});
 }
 
 TEST_F(SpeechInterpreterTest, NameFillingItsFieldEndsAtTheFieldsEnd) {
@@ -124,11 +123,31 @@ TEST_F(SpeechInterpreterTest, PacketsShorterThanTheirHeaderAreSkipped) {
   EXPECT_EQ(Unicode(Bytes{0xAE, 0x00, 0x03}), Effects{});
 }
 
-TEST_F(SpeechInterpreterTest, UnicodeSpeechNarrowsToTheLowByte) {
-  EXPECT_EQ(Unicode(UnicodeSpeech("Aldric", u"K\u00E4se \u20AC")),
-            Effects{Window::Line("12:34:56 [Aldric] K\xE4se \xAC", 0x22)});
-  EXPECT_EQ(Unicode(UnicodeSpeech("Aldric", u"ab\u0100cd")),
-            Effects{Window::Line("12:34:56 [Aldric] ab", 0x22)});
+// Unicode speech as it was sent, up to its NUL unit and no further; a unit that is no
+// character shows as U+FFFD. Before, each unit was cut to its low byte, and one whose low
+// byte was 0 (U+0100, U+4E00) ended the text.
+TEST_F(SpeechInterpreterTest, UnicodeSpeechKeepsEveryCharacter) {
+  const struct {
+    std::u16string sent;
+    const char* shown;
+  } cases[] = {
+      {u"K\u00E4se \u20AC", "K\u00E4se \u20AC"},
+      {u"ab\u0100cd \u4E00", "ab\u0100cd \u4E00"},
+      {u"\U0001F600 ok", "\U0001F600 ok"},
+      {std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00), u'\uFFFF'},
+       "a\uFFFDb\uFFFD\uFFFD"},
+      {std::u16string{u'a', u'\0', u'b'}, "a"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Unicode(UnicodeSpeech("Bj\xF6rn", c.sent)),
+              Effects{Window::Line(std::string("12:34:56 [Bj\u00F6rn] ") + c.shown, 0x22)});
+  }
+  // A file named in a script beyond Windows-1252; the marker only in its ASCII spelling.
+  EXPECT_EQ(Unicode(UnicodeSpeech("System", u"~~Sound=\u0437\u0432\u0443\u043A.wav")),
+            Effects{Window::Sound("\u0437\u0432\u0443\u043A.wav")});
+  EXPECT_EQ(Unicode(UnicodeSpeech("System", u"\uFF5E\uFF5EMusic=x.mid")),
+            (Effects{Window::Line("12:34:56 [System] \uFF5E\uFF5EMusic=x.mid", 0x22,
+                                  LogStyle::kItalic)}));
 }
 
 TEST_F(SpeechInterpreterTest, UnicodeSpeechFollowsTheSameRules) {

@@ -7,15 +7,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text_codec.h"
+
 // A small RTF reader for tests, written apart from the writer so that a test checks what a
 // reader sees rather than what the writer meant. It knows groups, control words and
-// symbols, \'hh, the font and colour tables, \par, \tab, \cf, \b, \i, \plain and \fs, and
-// skips other destinations. Malformed input gives an error, never a crash: it is also fed
-// arbitrary bytes.
+// symbols, \'hh (Windows-1252), \uN with \ucN fallbacks, the font and colour tables, \par,
+// \tab, \cf, \b, \i, \plain and \fs, and skips other destinations. Body text comes out as
+// UTF-8. Malformed input gives an error, never a crash: it is also fed arbitrary bytes.
 namespace velmor::testing {
 
 struct RtfRun {
-  std::string text;  // Windows-1252 bytes
+  std::string text;  // UTF-8
   int color_index = 0;
   bool bold = false;
   bool italic = false;
@@ -66,6 +68,7 @@ struct State {
   bool bold = false;
   bool italic = false;
   int font_half_points = 24;
+  int fallback_characters = 1;  // \uc: what stands in for a \u character in older readers
 };
 
 class Reader {
@@ -231,6 +234,11 @@ class Reader {
       s.italic = value != 0;
     } else if (word == "fs") {
       s.font_half_points = value;
+    } else if (word == "u" && number) {
+      Unicode(static_cast<char16_t>(*number < 0 ? *number + 65536 : *number));
+      skip_ = s.fallback_characters;
+    } else if (word == "uc") {
+      s.fallback_characters = value;
     } else if (word == "plain") {
       s.bold = s.italic = false;
       s.color_index = 0;
@@ -262,14 +270,36 @@ class Reader {
           Fail("text in the colour table");
         }
         return;
-      case Destination::kBody: {
-        RtfRun look{{}, s.color_index, s.bold, s.italic, s.font_half_points};
-        auto& runs = doc_.unfinished.runs;
-        if (runs.empty() || !runs.back().SameLook(look)) runs.push_back(look);
-        runs.back().text += c;
+      case Destination::kBody:
+        if (skip_ > 0) {
+          --skip_;
+          return;
+        }
+        Body(velmor::Windows1252ToUtf8(std::string(1, c)));
         return;
-      }
     }
+  }
+
+  // One UTF-16 unit of a \u word: a character, or half of a surrogate pair.
+  void Unicode(char16_t unit) {
+    if (state().destination != Destination::kBody) return;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      high_surrogate_ = unit;
+      return;
+    }
+    std::u16string units;
+    if (unit >= 0xDC00 && unit <= 0xDFFF && high_surrogate_) units += *high_surrogate_;
+    units += unit;
+    high_surrogate_.reset();
+    Body(velmor::Utf16ToUtf8(units));
+  }
+
+  void Body(const std::string& text) {
+    const State& s = state();
+    RtfRun look{{}, s.color_index, s.bold, s.italic, s.font_half_points};
+    auto& runs = doc_.unfinished.runs;
+    if (runs.empty() || !runs.back().SameLook(look)) runs.push_back(look);
+    runs.back().text += text;
   }
 
   std::string_view in_;
@@ -278,12 +308,24 @@ class Reader {
   RtfContent doc_;
   RtfColor color_;
   bool color_started_ = false;
+  int skip_ = 0;
+  std::optional<char16_t> high_surrogate_;
 };
 
 }  // namespace rtf_reader_detail
 
 inline RtfContent ReadRtf(std::string_view rtf) {
   return rtf_reader_detail::Reader(rtf).Read();
+}
+
+// Text as a reader shows it, as UTF-8: a log line's bytes that are no UTF-8 read as
+// Windows-1252 characters.
+inline std::string AsShown(std::string_view text) {
+  std::string shown;
+  for (std::size_t pos = 0; pos < text.size();) {
+    velmor::AppendUtf8(shown, velmor::NextCharacter(text, pos));
+  }
+  return shown;
 }
 
 // The colour of a run as RGB (red in bits 0-7), or nothing when the index is outside the

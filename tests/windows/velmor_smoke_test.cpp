@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 // clang-format off
 #include "platform/color.h"
+#include "platform/text_codec.h"
 #include <windows.h>
 #include <shellapi.h>
 // clang-format on
@@ -19,6 +20,7 @@
 #include "tests/support/loopback.h"
 #include "tests/support/program_process.h"
 #include "tests/support/speech_packets.h"
+#include "tests/support/unicode_texts.h"
 
 namespace velmor::testing {
 namespace {
@@ -127,10 +129,15 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
   const Bytes game_login = Concat({{0xCA, 0xFE, 0xBA, 0xBE}, FixedPacket(0x91, 65, 0x42)});
   SendAll(game, game_login);
   EXPECT_EQ(ReceiveBytes(game_up, game_login.size()), game_login);
-  const Bytes stream = Compress(
+  Bytes packets =
       Concat({FixedPacket(0x20, 19), AsciiSpeech("System", "~~Sound=Kl\xE4nge\\T\xDCR.WAV ."),
               AsciiSpeech("System", "~~Music=fehlt.mid"), AsciiSpeech("Bob", "hallo Welt"),
-              FixedPacket(0x73, 2)}));
+              FixedPacket(0x73, 2)});
+  for (const char* text : kUnicodeTexts) {
+    const Bytes speech = UnicodeSpeech("Bj\xF6rn", Utf8ToUtf16(text));
+    packets.insert(packets.end(), speech.begin(), speech.end());
+  }
+  const Bytes stream = Compress(packets);
   SendAll(game_up, stream);
   EXPECT_EQ(ReceiveBytes(game, stream.size()), stream);
 
@@ -146,6 +153,9 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
       WaitUntil([&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }, 10s));
   EXPECT_NE(TextOf(pane).find(L"Fehler beim \u00F6ffnen der Musikdatei: \"fehlt.mid\""),
             std::wstring::npos);
+  for (const char* text : kUnicodeTexts) {
+    EXPECT_NE(TextOf(pane).find(L"[Bj\u00F6rn] " + Utf8ToWide(text)), std::wstring::npos) << text;
+  }
   // The sound plays (in silence where wine has no output device): its control bar shows
   // while it plays and goes once it has ended and its player is released.
   HWND bar = FindWindowExW(window, nullptr, L"VelmorMediaBar", nullptr);

@@ -21,14 +21,14 @@ TEST(WindowsPathTest, ServerNamesFindTheFilesOnDisk) {
   for (const char* file :
        {"sounds/door.wav", "Glocke_l\u00e4uten.wav", "Musik/\u00c4rger.ogg", "both/Bell.wav",
         "both/bell.wav", "both/BELL.WAV", "twice/ONE.wav", "twice/One.wav", "sub/tiefer/Ende.mid",
-        "file/x.wav", "FILE/y.wav", "\u65e5.wav"}) {
+        "file/x.wav", "FILE/y.wav", "\u65e5.wav", "\u0437\u0432\u0443\u043a.wav"}) {
     fs::create_directories((root / file).parent_path());
     std::ofstream(root / file) << "x";
   }
   const std::string base = root.string() + "/";
 
   const struct {
-    const char* name;   // Windows-1252, relative to root
+    const char* name;   // UTF-8 (where it is no UTF-8, Windows-1252), relative to root
     const char* found;  // UTF-8, relative to root; null: nothing
   } cases[] = {
       {"sounds/door.wav", "sounds/door.wav"},
@@ -47,9 +47,11 @@ TEST(WindowsPathTest, ServerNamesFindTheFilesOnDisk) {
       {"both/BELL.WAV", "both/BELL.WAV"},
       {"both/bElL.wav", "both/BELL.WAV"},  // the first in byte order
       {"twice/one.wav", "twice/ONE.wav"},
-      {"FILE\\x.wav", nullptr},  // the folder as written is taken
-      {"sounds", "sounds"},      // the caller refuses what is no file
-      {"?.wav", nullptr},        // a name the code page cannot hold
+      {"FILE\\x.wav", nullptr},      // the folder as written is taken
+      {"sounds", "sounds"},          // the caller refuses what is no file
+      {"\u65e5.wav", "\u65e5.wav"},  // any script, from Unicode speech
+      {"\u0417\u0412\u0423\u041a.WAV", "\u0437\u0432\u0443\u043a.wav"},  // Cyrillic case
+      {"?.wav", nullptr},
       {"sounds/door", nullptr},
       {"sounds/door.wav/x", nullptr},
       {"sounds/ . /door.wav", nullptr},
