@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "speech/conversation_log.h"
+#include "speech/live_log_file.h"
+#include "speech/rtf_writer.h"
 #include "tests/support/huffman_encoder.h"
 #include "tests/support/speech_packets.h"
 
@@ -201,6 +204,39 @@ void RtfSeeds(const std::filesystem::path& folder) {
                  "dritte"));
 }
 
+// live_log inputs: a piece size, then a live log file as the program leaves it behind.
+void LiveLogSeeds(const std::filesystem::path& folder) {
+  const velmor::RtfFont font{velmor::ConversationLog::kFontName,
+                             velmor::ConversationLog::kFontPoints};
+  const std::vector<velmor::LogLine> lines = {
+      {"03.02.2026 09:00:00 --- Start Logging ---", velmor::clBlack, velmor::LogStyle::kRegular},
+      {"09:00:05 [Aldric] Sei gegr\xC3\xBC\xC3\x9Ft! {\\} \t", 0x00336699,
+       velmor::LogStyle::kItalic},
+      {"09:00:07 [\xD0\x9C\xD0\xB8\xD1\x80] \xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80", 0x00CC0000,
+       velmor::LogStyle::kBoldItalic}};
+  velmor::RtfColorTable colors;
+  std::string body;
+  for (const velmor::LogLine& line : lines) {
+    velmor::AppendRtfParagraph(body, line, colors.IndexOf(line.color));
+  }
+  std::string file = velmor::RtfDocumentStart(font);
+  colors.AppendTo(file);
+  file.append(200, '\n');
+  file += velmor::RtfBodyStart(font) + body;
+  file += std::string(velmor::LiveLogFile::kNewestLineGroup) + "1770109207}";
+  file += velmor::kRtfDocumentEnd;
+  const auto seed = [](char piece_size, const std::string& content) {
+    Bytes bytes{static_cast<std::uint8_t>(piece_size)};
+    bytes.insert(bytes.end(), content.begin(), content.end());
+    return bytes;
+  };
+  Write(folder, "whole", seed(63, file));
+  Write(folder, "cut_short", seed(7, file.substr(0, file.size() - 30)));
+  std::string damaged = file;
+  damaged.replace(damaged.find("Aldric"), 6, "\\zz{");
+  Write(folder, "damaged", seed(2, damaged));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,5 +250,6 @@ int main(int argc, char** argv) {
   SettingsSeeds(corpus / "settings");
   HueSeeds(corpus / "hue_table");
   RtfSeeds(corpus / "rtf_writer");
+  LiveLogSeeds(corpus / "live_log");
   return 0;
 }

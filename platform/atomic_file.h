@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -24,7 +26,15 @@ bool CommitReplacing(const std::filesystem::path& staged, const std::filesystem:
 bool CommitIfAbsent(const std::filesystem::path& staged, const std::filesystem::path& target,
                     std::error_code& error);
 
-// Stages and commits in one step, replacing `target`; removes the staged file on failure.
+// Removes the staged files ("<target>.tmp<digits>") that writers of earlier runs left in
+// the folder beside targets `is_target` accepts (given the target's file name): those no
+// process holds locked and that have not changed for a minute, as a writer at work either
+// holds its staged file or has just written it.
+void RemoveStagedFilesLeftBehind(const std::filesystem::path& folder,
+                                 const std::function<bool(const std::string& target)>& is_target);
+
+// Stages and commits in one step, replacing `target` and keeping its permissions; removes
+// the staged file on failure.
 bool WriteFileReplacing(const std::filesystem::path& target, std::string_view content,
                         std::error_code& error);
 

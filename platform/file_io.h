@@ -19,6 +19,17 @@ std::string TextFromPath(const std::filesystem::path& path);
 // fopen with a path that may hold any character the file system allows ("rb", "wb", ...).
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode);
 
+// Opens a regular file for binary reading; null for anything else (a folder, a FIFO, a
+// device), which is never waited for: a FIFO in a file's place must not hold the program.
+std::FILE* OpenRegularFile(const std::filesystem::path& path);
+
+// True when the file exists and was made read-only (no write permission for anyone; on
+// Windows its read-only attribute).
+bool IsReadOnly(const std::filesystem::path& path);
+// Gives `to` the permissions `from` has, where the system knows permissions per file and
+// `from` exists; the file that replaces another keeps what the player set.
+void CopyPermissions(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Flushes the file and pushes its bytes through the system's caches onto the disk, so a
 // rename that follows can never expose a file whose content is still missing after a crash.
 bool SyncToDisk(std::FILE* file);

@@ -25,6 +25,16 @@ LockedFile& LockedFile::operator=(LockedFile&& other) noexcept {
   return *this;
 }
 
+bool LockedFile::ReadAll(std::string& content, std::error_code& error) {
+  content.clear();
+  std::string chunk;
+  for (;;) {
+    if (!ReadAt(content.size(), 1 << 20, chunk, error)) return false;
+    if (chunk.empty()) return true;
+    content += chunk;
+  }
+}
+
 bool LockedFile::IsOpen() const {
   return handle_ != kClosed;
 }

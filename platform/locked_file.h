@@ -31,6 +31,8 @@ class LockedFile {
 
   bool IsOpen() const;
   const std::filesystem::path& Path() const { return path_; }
+  // True while Path() still names this file: nobody has removed or replaced it.
+  bool StillNamed() const { return IsOpen() && SameFile(handle_, path_); }
   // Where the file is now, after it was renamed or linked by its path.
   void SetPath(std::filesystem::path path) { path_ = std::move(path); }
 
@@ -39,6 +41,8 @@ class LockedFile {
   // Pushes what was written through the system's caches onto the disk.
   bool Sync(std::error_code& error);
   bool ReadAll(std::string& content, std::error_code& error);
+  // Up to `size` bytes from `offset`; fewer at the end of the file, none beyond it.
+  bool ReadAt(std::uint64_t offset, std::size_t size, std::string& content, std::error_code& error);
 
   // Removes the file's name while the lock is still held, so no other process takes the
   // file between, then closes it.

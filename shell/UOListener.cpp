@@ -3,6 +3,7 @@
 #include <ctime>
 #include <exception>
 
+#include "platform/atomic_file.h"
 #include "platform/exception.h"
 #include "platform/file_io.h"
 #include "platform/time_text.h"
@@ -114,16 +115,36 @@ TMainForm::TMainForm(MainFormServices services)
   services_.tray.SetEventHandler(
       [this](TrayEvent event) { RunGuarded([this, event] { TrayIconNotify(event); }); });
 
-  // What a run that ended without its exit steps left behind becomes a log file before this
-  // run's own lines begin.
-  RecoverLiveLogFiles(services_.folder);
+  // What a run that ended without its exit steps left behind becomes a log file, beside the
+  // start: a file of any size, or one that does not read, must not hold this run up.
+  StartRecovery();
   // The hue file is probed before FormCreate can start the relay, so the first block a
   // client sends is coloured like every later one; the packet length table is constant.
   hue_table_.ProbeHueFile();
+  live_log_.ExpectColors(hue_table_.EntryCount() + 1);
   RunGuarded([this] { FormCreate(); });
 }
 
+void TMainForm::StartRecovery() {
+  try {
+    recovery_ = std::thread([folder = services_.folder, stop = &stop_recovery_] {
+      try {
+        RemoveStagedFilesLeftBehind(folder, [](const std::string& target) {
+          return target == kSettingsFileName || target.rfind("Velmor_Logfile_", 0) == 0;
+        });
+        RecoverLiveLogFiles(folder, stop);
+      } catch (...) {
+        // The files stay for the next start.
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to spare: the files stay for the next start.
+  }
+}
+
 TMainForm::~TMainForm() {
+  stop_recovery_ = true;
+  if (recovery_.joinable()) recovery_.join();
   services_.tray.SetEventHandler(nullptr);
   speech_.Close();
   // The relay goes first: it was created last, and its workers use the tap and the
@@ -153,9 +174,12 @@ void TMainForm::RunGuarded(const std::function<void()>& command) {
   try {
     command();
   } catch (const std::exception& error) {
-    services_.dialogs.ShowError(ErrorBoxText(error.what()),
-                                ApplicationTitle(services_.program_file));
+    ShowErrorBox(error);
   }
+}
+
+void TMainForm::ShowErrorBox(const std::exception& error) {
+  services_.dialogs.ShowError(ErrorBoxText(error.what()), ApplicationTitle(services_.program_file));
 }
 
 std::filesystem::path TMainForm::InFolder(const char* name) const {
@@ -233,18 +257,19 @@ void TMainForm::SaveSession() {
 }
 
 void TMainForm::SaveLog() {
-  // A log that cannot be written is reported, and the exit goes on to save the settings.
-  bool saved = false;
-  RunGuarded([this, &saved] {
+  try {
     LogTalking.SaveLogFile(TextFromPath(services_.folder));
-    saved = true;
-  });
-  // The log file holds every line now; if it could not be written, the live file keeps them
-  // for the next start.
-  if (saved) {
+    // The log file holds every line now.
     live_log_.Discard();
-  } else {
-    live_log_.Close();
+  } catch (const std::exception& error) {
+    // Without room for a second copy (a full disk, say), the live file becomes the log
+    // file. Only when that fails too is the error reported; the live file then stays for
+    // the next start, and the exit goes on to save the settings.
+    try {
+      live_log_.KeepAsLogFile(LogFileName(LocalNow()));
+    } catch (const std::exception&) {
+      ShowErrorBox(error);
+    }
   }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "decoding/decoding_sessions.h"
@@ -145,6 +148,8 @@ class TMainForm : private RelayControlHost {
 
  private:
   void WireHandlers();
+  void StartRecovery();
+  void ShowErrorBox(const std::exception& error);
   void FormCreate();
   void ReadSettings();
   void SaveSettings();
@@ -182,6 +187,9 @@ class TMainForm : private RelayControlHost {
   bool minimized_ = false;
   bool exiting_ = false;
   TControl* active_control_ = nullptr;
+  // Recovers what earlier runs left behind, beside this run; told to stop at the end.
+  std::atomic<bool> stop_recovery_{false};
+  std::thread recovery_;
   std::function<void()> observer_;
 };
 

@@ -33,12 +33,16 @@ std::string JoinSettingsLines(const std::vector<std::string>& lines) {
 }
 
 std::optional<std::vector<std::string>> ReadSettingsFile(const std::filesystem::path& path) {
-  std::FILE* file = OpenFile(path, "rb");
+  std::FILE* file = OpenRegularFile(path);
   if (file == nullptr) return std::nullopt;
   std::string content;
   char buffer[4096];
   std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  while (content.size() < kMostSettingsBytes &&
+         (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    content.append(buffer, got);
+  }
+  if (content.size() > kMostSettingsBytes) content.resize(kMostSettingsBytes);
   // A directory opens on some systems and only fails here.
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
@@ -47,6 +51,8 @@ std::optional<std::vector<std::string>> ReadSettingsFile(const std::filesystem::
 }
 
 bool WriteSettingsFile(const std::vector<std::string>& lines, const std::filesystem::path& path) {
+  // A file the player made read-only stays as it is, as Windows keeps it.
+  if (IsReadOnly(path)) return false;
   std::error_code error;
   return WriteFileReplacing(path, JoinSettingsLines(lines), error);
 }

@@ -40,15 +40,20 @@ std::vector<std::string> SplitSettingsText(std::string_view text);
 // Every line followed by CR LF, the last one included.
 std::string JoinSettingsLines(const std::vector<std::string>& lines);
 
-// Reads and splits the whole file. nullopt when it cannot be opened or read, whatever the
-// reason (missing, a directory, no permission, a read error).
+// No settings file is this long; what lies beyond is not read.
+inline constexpr std::size_t kMostSettingsBytes = 1 << 20;
+
+// Reads and splits the file (at most kMostSettingsBytes of it). nullopt when it cannot be
+// opened or read, whatever the reason (missing, a directory, a FIFO or a device, no
+// permission, a read error).
 std::optional<std::vector<std::string>> ReadSettingsFile(
     const std::filesystem::path& path = kSettingsFileName);
 
 // Writes every line, each followed by CR LF. The old file is replaced only once the new
 // content is complete and flushed to disk (a temporary file beside it, renamed into place),
-// so a failed save never leaves a truncated file. Returns false on any failure, after
-// removing the temporary file; the old file, if any, is then unchanged. Never throws.
+// so a failed save never leaves a truncated file; it keeps the old file's permissions, and
+// a read-only file is not replaced. Returns false on any failure, after removing the
+// temporary file; the old file, if any, is then unchanged. Never throws.
 bool WriteSettingsFile(const std::vector<std::string>& lines,
                        const std::filesystem::path& path = kSettingsFileName);
 

@@ -28,14 +28,6 @@ constexpr int kMaxNameSuffix = 9999;
 constexpr std::string_view kStartMark = " --- Start Logging ---";
 constexpr std::string_view kEndMark = " --- End Logging ---";
 
-// "<date> <time> --- Start Logging ---" or the end line. No other line ends so without a
-// '[': speech names its speaker in brackets, and an error line ends with a quote.
-bool IsStartOrEndLine(const LogLine& line) {
-  const std::string_view text = line.text;
-  return (text.ends_with(kStartMark) || text.ends_with(kEndMark)) &&
-         text.find('[') == std::string_view::npos;
-}
-
 // "name.rtf", "name_2.rtf", "name_3.rtf", ...
 fs::path Candidate(const fs::path& folder, const std::string& name, int number) {
   if (number == 1) return folder / PathFromText(name);
@@ -44,6 +36,12 @@ fs::path Candidate(const fs::path& folder, const std::string& name, int number) 
 }
 
 }  // namespace
+
+bool IsStartOrEndLine(const LogLine& line) {
+  const std::string_view text = line.text;
+  return (text.ends_with(kStartMark) || text.ends_with(kEndMark)) &&
+         text.find('[') == std::string_view::npos;
+}
 
 std::string TwoDigits(int n) {
   std::string text;
@@ -61,25 +59,32 @@ bool WorthALogFile(std::span<const LogLine> lines) {
                      [](const LogLine& line) { return !IsStartOrEndLine(line); });
 }
 
+std::string ClaimLogFileName(const fs::path& staged, const std::string& folder,
+                             const std::string& name) {
+  const fs::path folder_path = PathFromText(folder);
+  std::error_code error;
+  for (int number = 1; number <= kMaxNameSuffix; ++number) {
+    const fs::path candidate = Candidate(folder_path, name, number);
+    if (CommitIfAbsent(staged, candidate, error)) return TextFromPath(candidate);
+    if (error != std::errc::file_exists) ThrowWriteError(TextFromPath(candidate), error);
+  }
+  ThrowWriteError(TextFromPath(Candidate(folder_path, name, 1)),
+                  std::make_error_code(std::errc::file_exists));
+}
+
 std::string WriteLogFile(const std::string& folder, const std::string& name,
                          std::string_view content) {
-  const fs::path folder_path = PathFromText(folder);
-  const fs::path first = Candidate(folder_path, name, 1);
+  const fs::path first = Candidate(PathFromText(folder), name, 1);
   std::error_code error;
   const fs::path temporary = WriteStagedFile(first, content, error);
   if (error) ThrowWriteError(TextFromPath(first), error);
-  for (int number = 1; number <= kMaxNameSuffix; ++number) {
-    const fs::path candidate = Candidate(folder_path, name, number);
-    if (CommitIfAbsent(temporary, candidate, error)) return TextFromPath(candidate);
-    if (error != std::errc::file_exists) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      ThrowWriteError(TextFromPath(candidate), error);
-    }
+  try {
+    return ClaimLogFileName(temporary, folder, name);
+  } catch (const Exception&) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw;
   }
-  std::error_code ignored;
-  fs::remove(temporary, ignored);
-  ThrowWriteError(TextFromPath(first), std::make_error_code(std::errc::file_exists));
 }
 
 void ConversationLog::AppendLogLine(std::string text, TColor color, LogStyle style) {

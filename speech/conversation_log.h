@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <span>
@@ -24,6 +25,9 @@ std::string TwoDigits(int n);
 // "Velmor_Logfile_YYYYMMDD_HHMM.rtf" for a local time; seconds are not part of the name.
 std::string LogFileName(const std::tm& when);
 
+// Whether a line is the start or the end line ("<date> <time> --- Start Logging ---").
+bool IsStartOrEndLine(const LogLine& line);
+
 // The one rule for whether lines make a log file: the start and end line alone do not, one
 // logged line does. Lines are told by what they are, not counted: a failed start-up writes
 // no start line, and a log still running, or one left behind by a run that never reached
@@ -38,6 +42,12 @@ bool WorthALogFile(std::span<const LogLine> lines);
 // file cannot be written: "Die Logdatei "<name>" konnte nicht geschrieben werden: <reason>".
 std::string WriteLogFile(const std::string& folder, const std::string& name,
                          std::string_view content);
+
+// Gives the complete file `staged` the log file name `name` in the folder, "_2", "_3", ...
+// when it is taken, and returns the path it now has. Throws as WriteLogFile does; the file
+// then keeps its name.
+std::string ClaimLogFileName(const std::filesystem::path& staged, const std::string& folder,
+                             const std::string& name);
 
 class ConversationLog {
  public:

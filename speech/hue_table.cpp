@@ -1,5 +1,6 @@
 #include "speech/hue_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -43,14 +44,21 @@ HueTable::HueTable(std::string file_name)
     : file_name_(std::move(file_name)), path_(PathFromText(file_name_)) {}
 
 bool HueTable::ProbeHueFile() {
-  const bool found = File(OpenFile(path_, "rb")) != nullptr;
-  available_.store(found, std::memory_order_release);
-  return found;
+  const File file(OpenRegularFile(path_));
+  if (file && std::fseek(file.get(), 0, SEEK_END) == 0) {
+    const long size = std::ftell(file.get());
+    const long groups = size / kGroupSize;
+    const long rest = size % kGroupSize - kGroupHeaderSize;
+    entries_ = static_cast<std::size_t>(
+        std::max(0L, groups * kEntriesPerGroup + std::clamp(rest / kEntrySize, 0L, 7L)));
+  }
+  available_.store(file != nullptr, std::memory_order_release);
+  return file != nullptr;
 }
 
 TColor HueTable::GetHueColor(int hue) const {
   if (!HueFileAvailable()) return clBlack;
-  File file(OpenFile(path_, "rb"));
+  File file(OpenRegularFile(path_));
   if (!file) return clBlack;
   const std::int64_t offset = HueEntryOffset(hue);
   // No hue file is anywhere near 2 GiB, and long may be 32 bits wide.

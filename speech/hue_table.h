@@ -21,7 +21,8 @@ TColor HueToRgb(int value);
 
 // Colours of hues read from the game's hue file. Nothing of the file is kept: every lookup
 // opens the file, reads one entry and closes it, so a file replaced while the program runs
-// takes effect with the next lookup.
+// takes effect with the next lookup. Only a regular file counts: a FIFO or a device of that
+// name is no hue file and is never waited for.
 //
 // Threads: ProbeHueFile belongs to the main thread and is called once at start-up.
 // GetHueColor may run on any number of threads at once; it shares nothing but the flag.
@@ -36,6 +37,10 @@ class HueTable {
   // even if it appears later.
   bool ProbeHueFile();
   bool HueFileAvailable() const { return available_.load(std::memory_order_acquire); }
+  // The whole entries the file held at the probe; main thread. Each gives at most one
+  // colour, so with black they bound the colours the log's lines can have while the file
+  // stays as it was.
+  std::size_t EntryCount() const { return entries_; }
 
   // The colour of a hue as the packet carries it (0-65535). Black when the probe failed,
   // when the file cannot be opened now, or when the hue's 88-byte entry is not wholly inside
@@ -50,6 +55,7 @@ class HueTable {
   std::filesystem::path path_;
   // Set once by the probe; atomic because the relay may already run when the probe is made.
   std::atomic<bool> available_{false};
+  std::size_t entries_ = 0;
 };
 
 }  // namespace velmor

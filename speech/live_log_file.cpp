@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
+#include "platform/exception.h"
 #include "platform/file_io.h"
 
 namespace velmor {
@@ -13,10 +14,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Room for about 80 colours at first; a session of ordinary speech uses a few dozen.
+// Room for about 80 colours at the least, for a log without a hue file.
 constexpr std::size_t kMinTableRoom = 2048;
+constexpr std::size_t kSpareColors = 8;
+// Hues are 15-bit colours: no hue file, however large, gives more.
+constexpr std::size_t kMostHueColors = 1 << 15;
 // A bound only, so that a folder in which every name seems taken cannot keep us looping.
 constexpr int kMaxFileNumber = 999;
+
+[[noreturn]] void ThrowNoFile(const std::string& name) {
+  throw Exception("Die Logdatei \"" + name + "\" konnte nicht geschrieben werden");
+}
 
 }  // namespace
 
@@ -40,12 +48,19 @@ bool LiveLogFile::IsFileName(const std::string& name) {
 }
 
 LiveLogFile::LiveLogFile(ConversationLog& log, fs::path folder, TimerHost& timers)
-    : log_(log), folder_(std::move(folder)), timer_(timers, kTickMilliseconds) {
+    : log_(log), folder_(std::move(folder)), timer_(timers, kTickMilliseconds), table_room_(0) {
+  ExpectColors(0);
   timer_.OnTimer = [this] { Tick(); };
   observer_ = log.AddObserver([this](const LogLine&) {
     LineAppended(std::time(nullptr));
-    if (!given_up_) timer_.SetEnabled(true);
+    if (!closed_) timer_.SetEnabled(true);
   });
+}
+
+void LiveLogFile::ExpectColors(std::size_t colors) {
+  // A few spare for good measure.
+  table_room_ = std::max(kMinTableRoom, (std::min(colors, kMostHueColors) + kSpareColors) *
+                                            RtfColorTable::kLongestEntry);
 }
 
 LiveLogFile::~LiveLogFile() {
@@ -60,11 +75,18 @@ bool LiveLogFile::Tick() {
 }
 
 bool LiveLogFile::TickOnce() {
+  if (closed_) return false;
+  // Removed by someone while it was open: made again, with every line.
+  if (file_.IsOpen() && !file_.StillNamed()) file_.Close();
   if (!file_.IsOpen()) {
-    if (given_up_ || !WorthALogFile(log_.Lines())) return false;
+    if (!WorthALogFile(log_.Lines())) return false;
+    if (ticks_until_create_ > 0) {
+      --ticks_until_create_;
+      return true;
+    }
     if (!WriteWholeFile()) {
-      given_up_ = true;
-      return false;
+      ticks_until_create_ = kTicksPerCreateAttempt;
+      return true;
     }
   } else if (lines_in_file_ < log_.LineCount()) {
     AppendNewLines();
@@ -76,21 +98,29 @@ bool LiveLogFile::TickOnce() {
 
 void LiveLogFile::Close() {
   timer_.SetEnabled(false);
-  if (!file_.IsOpen()) {
-    // A log worth a file that ends before its first tick still leaves one.
-    if (given_up_ || !WorthALogFile(log_.Lines()) || !WriteWholeFile()) return;
-  } else if (lines_in_file_ < log_.LineCount()) {
-    AppendNewLines();
+  if (closed_) return;
+  if (file_.IsOpen() && file_.StillNamed()) {
+    if (lines_in_file_ < log_.LineCount()) AppendNewLines();
+  } else if (WorthALogFile(log_.Lines())) {
+    // A log worth a file that ends before its first tick (or lost its file) still leaves one.
+    WriteWholeFile();
   }
   if (unsynced_) Sync();
   file_.Close();
-  given_up_ = true;
+  closed_ = true;
 }
 
 void LiveLogFile::Discard() {
   timer_.SetEnabled(false);
   file_.Remove();
-  given_up_ = true;
+  closed_ = true;
+}
+
+std::string LiveLogFile::KeepAsLogFile(const std::string& name) {
+  const fs::path path = Path();
+  Close();
+  if (path.empty()) ThrowNoFile(name);
+  return ClaimLogFileName(path, TextFromPath(folder_), name);
 }
 
 std::string LiveLogFile::Trailer() const {
@@ -110,29 +140,39 @@ bool LiveLogFile::Sync() {
   return true;
 }
 
+int LiveLogFile::ColorIndex(TColor color) {
+  const int found = colors_.Find(color);
+  if (found >= 0) return found;
+  std::string entry;
+  RtfColorTable::AppendEntry(entry, color);
+  // The room is full only when a replaced hue file brought more colours than it had.
+  if (table_length_ + entry.size() > table_room_) return colors_.Nearest(color);
+  table_length_ += entry.size();
+  return colors_.IndexOf(color);
+}
+
 std::string LiveLogFile::Paragraphs(int first) {
   std::string paragraphs;
   for (int i = first; i < log_.LineCount(); ++i) {
     const LogLine& line = log_.Line(i);
-    AppendRtfParagraph(paragraphs, line, colors_.IndexOf(line.color));
+    AppendRtfParagraph(paragraphs, line, ColorIndex(line.color));
   }
   return paragraphs;
 }
 
-// Writes the whole document to a new file, synced, and gives it the file's name: the first
-// free one for a new file, the file's own in place of the old one when the colour table
-// outgrew its room. Either way the name leads to a complete document at every moment.
+// Writes the whole document to a new file, synced, and gives it the first free name: the
+// name leads to a complete document from its first moment.
 bool LiveLogFile::WriteWholeFile() {
   const int count = log_.LineCount();
+  colors_ = RtfColorTable();
+  table_length_ = 0;
   const std::string body = Paragraphs(0);
-  std::string table;
-  colors_.AppendTo(table);
-  const std::size_t room = std::max(kMinTableRoom, table.size() * 2);
-  table.append(room - table.size(), '\n');
-
   std::string content = RtfDocumentStart(font_);
-  const std::uint64_t table_offset = content.size();
-  content += table;
+  content += "{\\colortbl ;";
+  colors_.AppendEntriesTo(content, 1);
+  const std::uint64_t table_end = content.size();
+  content += '}';
+  content.append(table_room_ - table_length_, '\n');
   content += '\n';
   content += RtfBodyStart(font_);
   const std::uint64_t body_end = content.size() + body.size();
@@ -146,37 +186,21 @@ bool LiveLogFile::WriteWholeFile() {
     staged.Remove();
     return false;
   }
-  if (file_.IsOpen()) {
-    // Where the system gives no file the name of one held open (Windows), the old file is let
-    // go first; for that moment its name leads to a complete document without a lock.
-    if (!CanReplaceFileHeldOpen()) file_.Close();
-    if (!CommitReplacing(staged.Path(), file_.Path(), error)) {
-      staged.Remove();
-      // Held by another program, say: the old file is taken back, and a later tick tries
-      // again under the same name rather than leaving it behind for a new one.
-      if (!file_.IsOpen()) file_ = LockedFile::TakeAbandoned(file_.Path(), error);
-      return false;
+  for (int number = 1;; ++number) {
+    const fs::path name = folder_ / FileName(number);
+    if (CommitIfAbsent(staged.Path(), name, error)) {
+      staged.SetPath(name);
+      break;
     }
-    staged.SetPath(file_.Path());
-  } else {
-    for (int number = 1;; ++number) {
-      const fs::path name = folder_ / FileName(number);
-      if (CommitIfAbsent(staged.Path(), name, error)) {
-        staged.SetPath(name);
-        break;
-      }
-      if (error != std::errc::file_exists || number == kMaxFileNumber) {
-        staged.Remove();
-        return false;
-      }
+    if (error != std::errc::file_exists || number == kMaxFileNumber) {
+      staged.Remove();
+      return false;
     }
   }
   SyncFolder(folder_);
-  // The old file, if any, has lost its name; closing it ends its lock.
   file_ = std::move(staged);
   colors_in_file_ = colors_.Size();
-  table_offset_ = table_offset;
-  table_room_ = room;
+  table_end_ = table_end;
   body_end_ = body_end;
   file_end_ = content.size();
   lines_in_file_ = count;
@@ -189,13 +213,13 @@ bool LiveLogFile::AppendNewLines() {
   const int count = log_.LineCount();
   std::string body = Paragraphs(lines_in_file_);
   std::error_code error;
-  // The table first: a line may only name a colour the file already has.
+  // The new colours first, in the room after the table: a line may only name a colour the
+  // file already has.
   if (colors_.Size() > colors_in_file_) {
-    std::string table;
-    colors_.AppendTo(table);
-    if (table.size() > table_room_) return WriteWholeFile();
-    table.append(table_room_ - table.size(), '\n');
-    if (!file_.WriteAt(table_offset_, table, error)) return false;
+    std::string entries;
+    colors_.AppendEntriesTo(entries, static_cast<int>(colors_in_file_) + 1);
+    if (!file_.WriteAt(table_end_, entries + '}', error)) return false;
+    table_end_ += entries.size();
     colors_in_file_ = colors_.Size();
   }
   const std::string trailer = Trailer();

@@ -19,13 +19,44 @@ int RtfColorTable::IndexOf(TColor color) {
   return it->second;
 }
 
+int RtfColorTable::Find(TColor color) const {
+  const auto it = index_.find(color & kRgbMask);
+  return it == index_.end() ? -1 : it->second;
+}
+
+int RtfColorTable::Nearest(TColor color) const {
+  const auto distance = [color](TColor other) {
+    int sum = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int d =
+          static_cast<int>((color >> shift) & 0xFF) - static_cast<int>((other >> shift) & 0xFF);
+      sum += d * d;
+    }
+    return sum;
+  };
+  int best = 0;
+  for (std::size_t i = 0; i < colors_.size(); ++i) {
+    if (best == 0 || distance(colors_[i]) < distance(colors_[static_cast<std::size_t>(best) - 1])) {
+      best = static_cast<int>(i) + 1;
+    }
+  }
+  return best;
+}
+
+void RtfColorTable::AppendEntry(std::string& out, TColor color) {
+  out += "\\red" + std::to_string(color & 0xFF) + "\\green" + std::to_string((color >> 8) & 0xFF) +
+         "\\blue" + std::to_string((color >> 16) & 0xFF) + ";";
+}
+
+void RtfColorTable::AppendEntriesTo(std::string& out, int first) const {
+  for (std::size_t i = static_cast<std::size_t>(first) - 1; i < colors_.size(); ++i) {
+    AppendEntry(out, colors_[i]);
+  }
+}
+
 void RtfColorTable::AppendTo(std::string& out) const {
   out += "{\\colortbl ;";
-  for (const TColor color : colors_) {
-    out += "\\red" + std::to_string(color & 0xFF) + "\\green" +
-           std::to_string((color >> 8) & 0xFF) + "\\blue" + std::to_string((color >> 16) & 0xFF) +
-           ";";
-  }
+  AppendEntriesTo(out, 1);
   out += "}";
 }
 

@@ -33,9 +33,19 @@ class RtfColorTable {
  public:
   // The entry of the colour, added at the end when it is new.
   int IndexOf(TColor color);
+  // The entry of the colour, or -1 when the table lacks it.
+  int Find(TColor color) const;
+  // The entry whose colour is closest to `color`; 0 (the default) in an empty table.
+  int Nearest(TColor color) const;
   std::size_t Size() const { return colors_.size(); }
   // "{\colortbl ;...}" without a line break.
   void AppendTo(std::string& out) const;
+  // Entries from `first` (counting from 1) on: what AppendTo writes before the closing "}".
+  void AppendEntriesTo(std::string& out, int first) const;
+  // One colour's entry: "\redR\greenG\blueB;".
+  static void AppendEntry(std::string& out, TColor color);
+  // The longest entry any colour takes.
+  static constexpr std::size_t kLongestEntry = 25;  // \red255\green255\blue255;
 
  private:
   std::unordered_map<TColor, int> index_;

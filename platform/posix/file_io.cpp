@@ -1,6 +1,7 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,6 +30,33 @@ std::string TextFromPath(const fs::path& path) {
 
 std::FILE* OpenFile(const fs::path& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
+}
+
+std::FILE* OpenRegularFile(const fs::path& path) {
+  // Not blocking, so that a FIFO is refused rather than waited on.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (descriptor < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(descriptor);
+    return nullptr;
+  }
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* file = ::fdopen(descriptor, "rb");
+  if (file == nullptr) ::close(descriptor);
+  return file;
+}
+
+bool IsReadOnly(const fs::path& path) {
+  // By its permissions, as the player set them: a user who may write anything (root) still
+  // finds the file meant to stay as it is.
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+void CopyPermissions(const fs::path& from, const fs::path& to) {
+  struct stat info {};
+  if (::stat(from.c_str(), &info) == 0) ::chmod(to.c_str(), info.st_mode & 07777);
 }
 
 bool SyncToDisk(std::FILE* file) {

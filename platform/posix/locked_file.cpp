@@ -86,21 +86,25 @@ bool LockedFile::Sync(std::error_code& error) {
   return false;
 }
 
-bool LockedFile::ReadAll(std::string& content, std::error_code& error) {
-  content.clear();
-  char buffer[1 << 16];
-  for (off_t offset = 0;;) {
+bool LockedFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& content,
+                        std::error_code& error) {
+  content.resize(size);
+  std::size_t done = 0;
+  while (done < size) {
     errno = 0;
-    const ssize_t got = ::pread(handle_, buffer, sizeof buffer, offset);
+    const ssize_t got =
+        ::pread(handle_, content.data() + done, size - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       error = LastError();
+      content.clear();
       return false;
     }
-    if (got == 0) return true;
-    content.append(buffer, static_cast<std::size_t>(got));
-    offset += got;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
   }
+  content.resize(done);
+  return true;
 }
 
 void LockedFile::Remove() {

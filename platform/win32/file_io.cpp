@@ -33,6 +33,26 @@ std::FILE* OpenFile(const fs::path& path, const char* mode) {
   return _wfopen(path.c_str(), std::wstring(narrow.begin(), narrow.end()).c_str());
 }
 
+std::FILE* OpenRegularFile(const fs::path& path) {
+  std::FILE* file = OpenFile(path, "rb");
+  if (file == nullptr) return nullptr;
+  // A disk file, not a device or a pipe.
+  if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+bool IsReadOnly(const fs::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void CopyPermissions(const fs::path&, const fs::path&) {
+  // ReplaceFileW keeps the replaced file's attributes and security itself.
+}
+
 bool SyncToDisk(std::FILE* file) {
   if (std::fflush(file) != 0) return false;
   return _commit(_fileno(file)) == 0;

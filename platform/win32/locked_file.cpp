@@ -63,9 +63,12 @@ bool LockedFile::SameFile(Handle handle, const fs::path& path) {
                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (other == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION a{}, b{};
+  // Wine may answer the first query on a handle with volume serial 0: a serial that is not
+  // known does not tell two files apart, the file index does.
   const bool same = GetFileInformationByHandle(handle, &a) &&
                     GetFileInformationByHandle(other, &b) &&
-                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                    (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber ||
+                     a.dwVolumeSerialNumber == 0 || b.dwVolumeSerialNumber == 0) &&
                     a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow &&
                     (b.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
   CloseHandle(other);
@@ -105,23 +108,27 @@ bool LockedFile::Sync(std::error_code& error) {
   return false;
 }
 
-bool LockedFile::ReadAll(std::string& content, std::error_code& error) {
-  content.clear();
-  char buffer[1 << 16];
-  for (std::uint64_t offset = 0;;) {
+bool LockedFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& content,
+                        std::error_code& error) {
+  content.resize(size);
+  std::size_t done = 0;
+  while (done < size) {
     OVERLAPPED place{};
-    place.Offset = static_cast<DWORD>(offset);
-    place.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    place.Offset = static_cast<DWORD>(offset + done);
+    place.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD got = 0;
-    if (!ReadFile(handle_, buffer, sizeof buffer, &got, &place)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) return true;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+    if (!ReadFile(handle_, content.data() + done, chunk, &got, &place)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
       error = LastError();
+      content.clear();
       return false;
     }
-    if (got == 0) return true;
-    content.append(buffer, got);
-    offset += got;
+    if (got == 0) break;
+    done += got;
   }
+  content.resize(done);
+  return true;
 }
 
 void LockedFile::Remove() {

@@ -154,9 +154,12 @@ TEST_F(VelmorProgramTest, LinesOfAKilledRunBecomeALogFileAtTheNextStart) {
   };
   expect_the_lines(ReadFile(live));
 
-  // The next run logs nothing of its own: its exit leaves only the recovered log.
+  // The next run recovers it beside its start, and logs nothing of its own: its exit leaves
+  // only the recovered log.
   Launch();
   ASSERT_TRUE(WaitUntilListening(static_cast<std::uint16_t>(client_port), kStartLimit));
+  ASSERT_TRUE(WaitUntil([&] { return !std::filesystem::exists(live); }, 30s))
+      << "the live file was not recovered";
   EXPECT_EQ(AskToEnd(), 0);
   const auto logs = LogFilesIn(folder_);
   ASSERT_EQ(logs.size(), 1u);

@@ -3,9 +3,11 @@
 #include "speech/live_log_recovery.h"
 #include "tests/shell/main_form_fixture.h"
 #include "tests/support/huffman_encoder.h"
+#include "tests/support/loopback.h"
 #include "tests/support/program_output.h"
 #include "tests/support/rtf_reader.h"
 #include "tests/support/speech_packets.h"
+#include "tests/support/system.h"
 #include "tests/support/unicode_texts.h"
 
 namespace velmor::testing {
@@ -340,10 +342,64 @@ TEST_F(MainFormTest, ExitWithNothingLoggedWritesOnlySettings) {
   EXPECT_EQ(ReadSettings(), "2592\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nAnim\r\n");
 }
 
+// No room on the disk for the log file at exit: the live file, which already holds the
+// session, becomes the log file, and there is nothing to report.
+TEST_F(MainFormTest, ExitWithoutRoomKeepsTheLiveFileAsTheLog) {
+  if (!FileSizeLimit::kPossible) GTEST_SKIP() << kNoFileSizeLimit;
+  TMainForm& form = Create();
+  form.LogTalking.AppendLogLine("12:00:00 [Bob] hallo");
+  timers_.Advance(LiveLogFile::kTickMilliseconds);
+  {
+    FileSizeLimit limit(100);
+    form.TrayMenuBeendenClick();
+  }
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  ASSERT_EQ(LogFiles().size(), 1u);
+  EXPECT_NE(LogFiles()[0], "Velmor_Logfile_laufend.rtf");
+  EXPECT_NE(ReadFile(folder_ / LogFiles()[0]).find("[Bob] hallo"), std::string::npos);
+}
+
+// What earlier runs left behind is looked after beside the start: a staged file whose writer
+// is gone goes, a live file becomes a log file.
+TEST_F(MainFormTest, StartLooksAfterWhatEarlierRunsLeft) {
+  const auto left = folder_ / "Velmor_Logfile_20260203_0905.rtf.tmp123456";
+  std::ofstream(left) << "half a log";
+  std::filesystem::last_write_time(
+      left, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  std::ofstream(folder_ / "Velmor.ini.tmp42") << "just written";
+  Create();
+  EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(left); }, kPatience));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "Velmor.ini.tmp42")) << "a writer may be at work";
+}
+
+// A Velmor.ini the player made read-only stays as it is, and the exit says it was not saved.
+TEST_F(MainFormTest, ReadOnlySettingsAreLeftAsThePlayerMadeThem) {
+  using std::filesystem::perms;
+  const std::string settings = "2600\r\n127.0.0.1\r\n2601\r\nStop\r\nShow\r\nAnim\r\n";
+  WriteSettings(settings);
+  const auto ini = folder_ / "Velmor.ini";
+  std::filesystem::permissions(ini, perms::owner_read | perms::group_read);
+  TMainForm& form = Create();
+  form.UOClientPort.SetText("2700");
+  form.TrayMenuBeendenClick();
+  EXPECT_EQ(ReadSettings(), settings);
+  EXPECT_EQ(std::filesystem::status(ini).permissions() & perms::owner_write, perms::none);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Konfiguration konnte nicht gespeichert werden!");
+  std::filesystem::permissions(ini, perms::owner_write, std::filesystem::perm_options::add);
+}
+
 TEST_F(MainFormTest, ExitInAnUnwritableFolderReportsBothFailuresAndStillEnds) {
   TMainForm& form = Create();
   form.LogTalking.AppendLogLine("something worth keeping");
-  std::filesystem::remove_all(folder_);
+  // Windows removes no folder while the start's look at it is still open.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+        return !error;
+      },
+      kPatience));
   std::ofstream(folder_) << "a file where the folder was";
 
   // A signal while the first box is open asks for the exit again: the steps still run once.
