@@ -75,10 +75,12 @@ windows: deps
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
 
-# The Windows test programs under wine, each run in shards rather than case by case
-# (starting a program under wine for every case would cost more than the tests), then the
-# tests of velmor.exe itself.
+# velmor.exe imports at load time only DLLs Windows takes from its own folder; then the
+# Windows test programs under wine, each run in shards rather than case by case (starting a
+# program under wine for every case would cost more than the tests), then the tests of
+# velmor.exe itself.
 test-windows: windows
+	@scripts/check-windows-imports $(WINDOWS_BUILD_DIR)/velmor.exe
 	@scripts/run-windows-tests $(WINDOWS_BUILD_DIR) $(foreach t,$(WINDOWS_AREAS),tests/velmor_$(t)_tests.exe)
 	@scripts/run-windows-programs $(WINDOWS_BUILD_DIR)
 

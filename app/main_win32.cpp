@@ -33,6 +33,9 @@ std::string ProgramFile() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace velmor;
+  // DLLs loaded by name from here on (winmm and iphlpapi at their first call) come from the
+  // system folder only, never from the program's folder, where anyone may have put one.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   const std::string program_file = ProgramFile();
   Win32MainWindow window(instance);
   Win32Dispatcher dispatcher;

@@ -35,6 +35,15 @@ void CheckRegular(const std::string& name, const struct stat& info) {
 }  // namespace
 
 MediaFile::MediaFile(const std::string& name) : name_(name) {
+  // A server names files on this machine only: no host, no device.
+  switch (KindOfWindowsName(name)) {
+    case WindowsNameKind::kNetwork:
+      Refuse(name, "keine lokale Datei");
+    case WindowsNameKind::kDevice:
+      Refuse(name, "keine gew\xF6hnliche Datei");
+    case WindowsNameKind::kLocal:
+      break;
+  }
   std::optional<std::string> path = LocateWindowsPath(name);
   struct stat info {};
   if (!path || ::stat(path->c_str(), &info) != 0) Refuse(name, "nicht gefunden");

@@ -5,7 +5,6 @@
 // clang-format on
 
 #include <algorithm>
-#include <cwctype>
 #include <limits>
 #include <optional>
 
@@ -43,31 +42,20 @@ std::string ErrorText(MCIERROR error) {
                   reason);
 }
 
-bool IsDeviceName(std::wstring stem) {
-  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (wchar_t& c : stem) c = static_cast<wchar_t>(std::towupper(c));
-  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-  if (std::find_if(std::begin(kDevices), std::end(kDevices),
-                   [&stem](const wchar_t* name) { return stem == name; }) != std::end(kDevices)) {
-    return true;
-  }
-  return stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) &&
-         stem[3] >= L'0' && stem[3] <= L'9';
-}
-
-// The path of the plain file a server names, as platform/windows_path.h finds it. Device
-// names (CON, COM1, ...) and the device namespace would open hardware, or block, instead of
-// reading a file.
+// The path of the plain file a server names, as platform/windows_path.h finds it. A network
+// name would connect to a host the server chose, a device name open hardware or block.
 std::wstring LocatePlainFile(const std::string& file_name) {
+  switch (KindOfWindowsName(file_name)) {
+    case WindowsNameKind::kNetwork:
+      Refuse(file_name, "keine lokale Datei");
+    case WindowsNameKind::kDevice:
+      Refuse(file_name, "keine gew\xF6hnliche Datei");
+    case WindowsNameKind::kLocal:
+      break;
+  }
   const std::optional<std::string> located = LocateWindowsPath(file_name);
   if (!located) Refuse(file_name, "nicht gefunden");
   const std::wstring path = Utf8ToWide(*located);
-  const std::size_t slash = path.find_last_of(L"\\/:");
-  const std::wstring last = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
-  if (path.rfind(L"\\\\.\\", 0) == 0 || path.rfind(L"\\\\?\\", 0) == 0 ||
-      IsDeviceName(last.substr(0, last.find(L'.')))) {
-    Refuse(file_name, "keine gew\xF6hnliche Datei");
-  }
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) Refuse(file_name, "nicht gefunden");
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) Refuse(file_name, "keine gew\xF6hnliche Datei");

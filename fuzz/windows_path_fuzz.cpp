@@ -1,6 +1,7 @@
 // Media file names as a server may write them, looked up in a small folder tree. Whatever
 // is found must exist, and must match the name component for component: the same count, and
-// each the name's component (trailing blanks and dots dropped) up to Windows-1252 case.
+// each the name's component (trailing blanks and dots dropped) up to Windows-1252 case; and
+// the name must be one of a local file.
 #include <sys/stat.h>
 
 #include <cstddef>
@@ -59,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& base = Base();
   const std::optional<std::string> found = velmor::LocateWindowsPath(base + name);
   if (!found) return 0;
+  FUZZ_CHECK(velmor::KindOfWindowsName(base + name) == velmor::WindowsNameKind::kLocal);
   struct stat info {};
   FUZZ_CHECK(::stat(found->c_str(), &info) == 0);
   const std::string_view root = std::string_view(base).substr(0, base.size() - 1);

@@ -42,7 +42,8 @@ class Socket {
   void SetReuseAddress(bool on);
   // For a listener: its port is free for a new listener as soon as this one closes, even
   // while connections accepted on it still linger in TIME_WAIT, as on Windows without any
-  // option. Two listeners still never share a port. (POSIX: SO_REUSEADDR.)
+  // option. No other socket shares its port, on any address. (POSIX: SO_REUSEADDR; Windows:
+  // SO_EXCLUSIVEADDRUSE.)
   void AllowPromptRebind();
   // `address` in host byte order; 0 is every local address. Port 0 lets the system choose.
   void Bind(std::uint32_t address, std::uint16_t port);

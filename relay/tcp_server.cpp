@@ -22,15 +22,16 @@ std::uint32_t BindAddress(const std::string& ip) {
       ip, [](const std::string&) -> std::uint32_t { throw EIdSocketError(kWsaAddressNotAvail); });
 }
 
-// Runs a bind or listen step; a port that is taken gets the message the user can act on.
+// The message the user can act on when a port is taken.
+constexpr const char* kAddressInUse = "Could not bind socket. Address and port are already in use.";
+
+// Runs a bind or listen step; a port that is taken gets that message.
 template <typename Step>
 void ReportAddressInUse(Step step) {
   try {
     step();
   } catch (const EIdSocketError& error) {
-    if (error.LastError() == kWsaAddressInUse) {
-      throw Exception("Could not bind socket. Address and port are already in use.");
-    }
+    if (error.LastError() == kWsaAddressInUse) throw Exception(kAddressInUse);
     throw;
   }
 }
@@ -101,8 +102,17 @@ void TIdTCPServer::Activate() {
         binding->Listener.SetReuseAddress(ReuseSocket == TIdReuseSocket::rsTrue);
       }
       const std::uint32_t address = BindAddress(binding->IP);
-      ReportAddressInUse(
-          [&] { binding->Listener.Bind(address, static_cast<std::uint16_t>(binding->Port)); });
+      const auto port = static_cast<std::uint16_t>(binding->Port);
+      // Two endpoints of this server on one port: each system refuses the second its own way
+      // (Windows as "access denied" once the first claims the port exclusively).
+      const auto same_port = [&](const ServerState::Endpoint& taken) {
+        return taken.port == port &&
+               (taken.address == address || taken.address == 0 || address == 0);
+      };
+      if (port != 0 && std::ranges::any_of(state->listening, same_port)) {
+        throw Exception(kAddressInUse);
+      }
+      ReportAddressInUse([&] { binding->Listener.Bind(address, port); });
       state->listening.push_back({address, binding->Listener.LocalPort()});
     }
     WorkerFactory factory = MakeWorkerFactory();

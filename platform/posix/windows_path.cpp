@@ -67,7 +67,10 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, std::stri
 }  // namespace
 
 std::optional<std::string> LocateWindowsPath(std::string_view name) {
-  if (name.empty() || name.find('\0') != std::string_view::npos) return std::nullopt;
+  if (name.empty() || name.find('\0') != std::string_view::npos ||
+      KindOfWindowsName(name) != WindowsNameKind::kLocal) {
+    return std::nullopt;
+  }
   const std::vector<std::string_view> parts = Components(name);
   std::string path = IsSeparator(name.front()) ? "/" : "";
   for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -88,6 +88,28 @@ bool WriteNewFile(const fs::path& path, std::string_view content, std::error_cod
   return false;
 }
 
+namespace {
+
+// A virus scanner or a syncing client (OneDrive) may hold a file for a moment, just when it
+// is to be renamed: a step that fails so is tried again for about a second before its failure
+// counts. Returns whether it succeeded; GetLastError() tells why not.
+template <typename Step>
+bool TryForASecond(Step step) {
+  constexpr int kAttempts = 10;
+  for (int attempt = 1;; ++attempt) {
+    if (step()) return true;
+    const DWORD error = GetLastError();
+    if (attempt == kAttempts || (error != ERROR_SHARING_VIOLATION &&
+                                 error != ERROR_LOCK_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(100);
+  }
+}
+
+}  // namespace
+
 bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& error) {
   // Windows refuses to replace a folder by a file, but not every implementation of its
   // calls does: a folder of that name stays, whatever it holds.
@@ -103,9 +125,12 @@ bool RenameReplacing(const fs::path& from, const fs::path& to, std::error_code& 
   std::error_code ignored;
   const fs::path full_to = fs::absolute(to, ignored);
   const fs::path full_from = fs::absolute(from, ignored);
-  if (ReplaceFileW(full_to.c_str(), full_from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                   nullptr, nullptr) ||
-      MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (TryForASecond([&] {
+        return ReplaceFileW(full_to.c_str(), full_from.c_str(), nullptr,
+                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
+               MoveFileExW(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      })) {
     error.clear();
     return true;
   }
@@ -119,7 +144,8 @@ bool CanReplaceFileHeldOpen() {
 
 bool RenameIfAbsent(const fs::path& from, const fs::path& to, std::error_code& error) {
   // Without MOVEFILE_REPLACE_EXISTING the move fails on a taken name in one step.
-  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+  if (TryForASecond(
+          [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH); })) {
     error.clear();
     return true;
   }

@@ -4,6 +4,8 @@
 #include <ws2tcpip.h>
 // After winsock2.h, so that it does not pull in the old winsock.h.
 #include <windows.h>
+// After the ones above, which it needs: the system's TCP table.
+#include <iphlpapi.h>
 
 #include <algorithm>
 #include <climits>
@@ -213,14 +215,54 @@ void Socket::SetReuseAddress(bool on) {
 }
 
 void Socket::AllowPromptRebind() {
-  // Nothing to do: Windows binds a listener's port again while connections accepted on it
-  // linger in TIME_WAIT, and SO_REUSEADDR would let two listeners share a port.
+  // Windows binds a listener's port again while connections accepted on it linger in
+  // TIME_WAIT by itself. Without this option, though, another program could bind one address
+  // of a port this listener holds on every address, and take its clients.
+  const BOOL on = TRUE;
+  if (::setsockopt(Native(handle_), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                   reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+    RaiseLastSocketError();
+  }
 }
+
+namespace {
+
+// A socket that claims its port exclusively is refused with WSAEACCES also when another
+// program's socket holds the port, not only when the system reserved it (Hyper-V, WSL 2,
+// Docker). A port in the system's TCP table is held, a reserved one is never there.
+bool RefusedAsTaken(SOCKET refused, std::uint16_t port) {
+  BOOL exclusive = FALSE;
+  int size = sizeof exclusive;
+  if (::getsockopt(refused, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<char*>(&exclusive),
+                   &size) != 0 ||
+      !exclusive) {
+    return false;
+  }
+  std::vector<unsigned char> buffer;
+  ULONG length = 16 * 1024;
+  DWORD result = ERROR_INSUFFICIENT_BUFFER;
+  for (int tries = 0; tries < 3 && result == ERROR_INSUFFICIENT_BUFFER; ++tries) {
+    buffer.resize(length);
+    result = GetTcpTable(reinterpret_cast<MIB_TCPTABLE*>(buffer.data()), &length, FALSE);
+  }
+  if (result != NO_ERROR) return false;
+  const auto* table = reinterpret_cast<const MIB_TCPTABLE*>(buffer.data());
+  const MIB_TCPROW* rows = table->table;
+  return std::any_of(rows, rows + table->dwNumEntries, [&](const MIB_TCPROW& row) {
+    return ntohs(static_cast<u_short>(row.dwLocalPort)) == port;
+  });
+}
+
+}  // namespace
 
 void Socket::Bind(std::uint32_t address, std::uint16_t port) {
   const sockaddr_in local = MakeAddress(address, port);
   if (::bind(Native(handle_), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    RaiseLastSocketError();
+    const int error = WSAGetLastError();
+    if (error == WSAEACCES && RefusedAsTaken(Native(handle_), port)) {
+      throw EIdSocketError(WSAEADDRINUSE);
+    }
+    throw EIdSocketError(error);
   }
 }
 
@@ -272,17 +314,24 @@ void Socket::Connect(std::uint32_t address, std::uint16_t port, int wake) {
   if (::ioctlsocket(socket, FIONBIO, &blocking) != 0) RaiseLastSocketError();
 }
 
+namespace {
+
+// Whether a failed call was refused or cut short because Shutdown() shut the socket: a call
+// it cancels in the middle reports WSA_OPERATION_ABORTED, on some systems WSAEINTR.
+bool EndedByShutdown(SOCKET socket, int error) {
+  return (error == WSAESHUTDOWN || error == WSA_OPERATION_ABORTED || error == WSAEINTR) &&
+         WaitRegistry::Instance().IsShut(socket);
+}
+
+}  // namespace
+
 std::size_t Socket::Receive(std::uint8_t* buffer, std::size_t size) {
   const int count =
       ::recv(Native(handle_), reinterpret_cast<char*>(buffer), ClampedLength(size), 0);
   if (count == SOCKET_ERROR) {
-    // Shut down here (the call refused, or cancelled in the middle): the end of the
-    // stream, as a POSIX system reports it.
+    // Shut down here: the end of the stream, as a POSIX system reports it.
     const int error = WSAGetLastError();
-    if ((error == WSAESHUTDOWN || error == WSA_OPERATION_ABORTED) &&
-        WaitRegistry::Instance().IsShut(Native(handle_))) {
-      return 0;
-    }
+    if (EndedByShutdown(Native(handle_), error)) return 0;
     throw EIdSocketError(error);
   }
   return static_cast<std::size_t>(count);
@@ -292,9 +341,11 @@ std::size_t Socket::Send(const std::uint8_t* data, std::size_t size) {
   const int count =
       ::send(Native(handle_), reinterpret_cast<const char*>(data), ClampedLength(size), 0);
   if (count == SOCKET_ERROR) {
-    // Cancelled by Shutdown() from another thread: the socket is shut, as it is on POSIX.
+    // Shut down by Shutdown() from another thread: the socket is shut, as it is on POSIX.
     const int error = WSAGetLastError();
-    throw EIdSocketError(error == WSA_OPERATION_ABORTED ? kWsaShutdown : error);
+    throw EIdSocketError(error == WSA_OPERATION_ABORTED || EndedByShutdown(Native(handle_), error)
+                             ? kWsaShutdown
+                             : error);
   }
   if (count > 0) has_sent_ = true;
   return static_cast<std::size_t>(count);

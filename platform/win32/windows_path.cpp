@@ -9,11 +9,13 @@
 namespace velmor {
 
 std::optional<std::string> LocateWindowsPath(std::string_view name) {
-  if (name.empty() || name.find('\0') != std::string_view::npos) return std::nullopt;
+  if (name.empty() || name.find('\0') != std::string_view::npos ||
+      KindOfWindowsName(name) != WindowsNameKind::kLocal) {
+    return std::nullopt;
+  }
   const auto separator = [](char c) { return c == '\\' || c == '/'; };
-  // The root, or the two separators that lead a network name.
   std::string path;
-  if (separator(name[0])) path = name.size() > 1 && separator(name[1]) ? "\\\\" : "\\";
+  if (separator(name[0])) path = "\\";  // the root
   std::size_t start = 0;
   for (std::size_t i = 0; i <= name.size(); ++i) {
     if (i < name.size() && !separator(name[i])) continue;

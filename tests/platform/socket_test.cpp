@@ -72,15 +72,29 @@ TEST(SocketTest, SendingToAClosedPeerRaisesInsteadOfSignalling) {
   }
 }
 
+// A port is never shared: this program's listeners are refused a port another socket holds
+// with "in use" (on Windows also when they claim it exclusively, which the system refuses as
+// "access denied"), and another program cannot bind one address of a port a listener of
+// every address holds (on Windows only SO_EXCLUSIVEADDRUSE keeps it out).
 TEST(SocketTest, BindingATakenPortRaises10048) {
   Pair pair;
-  Socket second = Socket::Open();
-  try {
-    second.Bind(kLoopback, pair.listener.LocalPort());
-    FAIL();
-  } catch (const EIdSocketError& error) {
-    EXPECT_EQ(error.LastError(), kWsaAddressInUse);
-    EXPECT_STREQ(error.what(), "Socket Error # 10048\r\nAddress already in use.");
+  Socket every_address = Socket::Open();
+  every_address.AllowPromptRebind();
+  every_address.Bind(0, 0);
+  every_address.Listen(1);
+  Socket other_program = Socket::Open();
+  EXPECT_THROW(other_program.Bind(kLoopback, every_address.LocalPort()), EIdSocketError);
+
+  for (const bool exclusive : {false, true}) {
+    Socket second = Socket::Open();
+    if (exclusive) second.AllowPromptRebind();
+    try {
+      second.Bind(exclusive ? 0 : kLoopback, pair.listener.LocalPort());
+      ADD_FAILURE() << exclusive;
+    } catch (const EIdSocketError& error) {
+      EXPECT_EQ(error.LastError(), kWsaAddressInUse);
+      EXPECT_STREQ(error.what(), "Socket Error # 10048\r\nAddress already in use.");
+    }
   }
 }
 

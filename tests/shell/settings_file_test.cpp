@@ -5,9 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "tests/support/system.h"
 
 namespace velmor {
 namespace {
@@ -145,6 +149,23 @@ TEST_F(SettingsFileTest, FailedReplaceKeepsTheOldEntryAndRemovesTheTemporaryFile
   EXPECT_TRUE(fs::is_directory(file_));
   EXPECT_EQ(ReadRaw(file_ / "inside"), "kept");
   EXPECT_EQ(DirectoryEntries(), std::vector<fs::path>{file_});
+}
+
+// A virus scanner holds the old file just when it is to be replaced, and lets go as soon as
+// it has looked at the new one: the save waits for it rather than failing.
+TEST_F(SettingsFileTest, SaveWaitsForAScannerThatHoldsTheFileAMoment) {
+  if (!testing::ReplaceBlocker::kPossible) GTEST_SKIP() << testing::kNoReplaceBlocker;
+  WriteRaw(file_, "old\r\n");
+  auto scanner = std::make_unique<testing::ReplaceBlocker>(file_);
+  ASSERT_TRUE(scanner->Holds());
+  std::thread lets_go([&] {
+    while (DirectoryEntries().size() < 2) std::this_thread::yield();
+    scanner.reset();
+  });
+  const bool saved = WriteSettingsFile({"new"}, file_);
+  lets_go.join();
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(ReadRaw(file_), "new\r\n");
 }
 
 TEST(SettingsDefaults, FieldTextsThenStopShowAnim) {

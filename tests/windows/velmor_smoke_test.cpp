@@ -7,8 +7,10 @@
 #include "platform/text_codec.h"
 #include <windows.h>
 #include <shellapi.h>
+#include <psapi.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +69,29 @@ std::wstring TextOf(HWND window) {
   SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                       SMTO_ABORTIFHUNG, 5000, &copied);
   text.resize(std::min<std::size_t>(copied, length));
+  return text;
+}
+
+// The paths of the modules a process has loaded.
+std::vector<std::wstring> ModulesOf(DWORD process_id) {
+  std::vector<std::wstring> paths;
+  const HANDLE process =
+      OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process_id);
+  if (process == nullptr) return paths;
+  HMODULE modules[1024];
+  DWORD bytes = 0;
+  if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+    for (DWORD i = 0; i < std::min<DWORD>(bytes / sizeof(HMODULE), 1024); ++i) {
+      wchar_t path[MAX_PATH] = {};
+      if (GetModuleFileNameExW(process, modules[i], path, MAX_PATH)) paths.emplace_back(path);
+    }
+  }
+  CloseHandle(process);
+  return paths;
+}
+
+std::wstring Lowered(std::wstring text) {
+  CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
 }
 
@@ -131,8 +156,9 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
   EXPECT_EQ(ReceiveBytes(game_up, game_login.size()), game_login);
   Bytes packets =
       Concat({FixedPacket(0x20, 19), AsciiSpeech("System", "~~Sound=Kl\xE4nge\\T\xDCR.WAV ."),
-              AsciiSpeech("System", "~~Music=fehlt.mid"), AsciiSpeech("Bob", "hallo Welt"),
-              FixedPacket(0x73, 2)});
+              AsciiSpeech("System", "~~Music=fehlt.mid"),
+              AsciiSpeech("System", "~~Music=\\\\127.0.0.1\\x\\y.wav"),
+              AsciiSpeech("Bob", "hallo Welt"), FixedPacket(0x73, 2)});
   for (const char* text : kUnicodeTexts) {
     const Bytes speech = UnicodeSpeech("Bj\xF6rn", Utf8ToUtf16(text));
     packets.insert(packets.end(), speech.begin(), speech.end());
@@ -153,6 +179,8 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
       WaitUntil([&] { return TextOf(pane).find(L"[Bob] hallo Welt") != std::wstring::npos; }, 10s));
   EXPECT_NE(TextOf(pane).find(L"Fehler beim \u00F6ffnen der Musikdatei: \"fehlt.mid\""),
             std::wstring::npos);
+  EXPECT_NE(TextOf(pane).find(L"Musikdatei: \"\\\\127.0.0.1\\x\\y.wav\""), std::wstring::npos)
+      << "a network name is refused like a missing file";
   for (const char* text : kUnicodeTexts) {
     EXPECT_NE(TextOf(pane).find(L"[Bj\u00F6rn] " + Utf8ToWide(text)), std::wstring::npos) << text;
   }
@@ -199,6 +227,53 @@ TEST_F(VelmorExeTest, ShowsTheLinesTheSoundBarAndTheTrayIconAndEndsThroughTheTra
   const std::string rtf = ReadFile(logs[0]);
   EXPECT_NE(rtf.find("[Bob] hallo Welt"), std::string::npos);
   EXPECT_NE(rtf.find("End Logging"), std::string::npos);
+}
+
+// DLLs a player's Downloads folder may hold beside velmor.exe under the names of the system
+// DLLs it loads at run time (winmm, iphlpapi): it loads them from the system folder.
+TEST_F(VelmorExeTest, DllsPlantedBesideTheProgramAreNeverLoaded) {
+  std::filesystem::copy_file(ProgramPath("velmor.exe"), folder_ / "velmor.exe");
+  for (const char* name : {"winmm.dll", "iphlpapi.dll"}) {
+    std::filesystem::copy_file(ProgramPath("velmor_planted_dll.dll"), folder_ / name);
+  }
+  std::ofstream(folder_ / "tuer.wav", std::ios::binary) << SilentWav(1);
+  Socket server = ListenLoopback();
+  const std::uint16_t client_port = UnusedPort();
+  std::ofstream(folder_ / "Velmor.ini", std::ios::binary)
+      << client_port << "\r\n127.0.0.1\r\n"
+      << server.LocalPort() << "\r\nStart\r\nHide\r\nAnim\r\n";
+  ASSERT_TRUE(program_.Start({(folder_ / "velmor.exe").string()}, {}, folder_));
+  ASSERT_TRUE(WaitUntilListening(client_port, 60s)) << "velmor.exe never listened";
+  Socket game = ConnectTo(client_port);
+  Socket game_up = AcceptWithin(server);
+  ASSERT_TRUE(game_up.IsOpen());
+  SendAll(game, Bytes{0xCA, 0xFE, 0xBA, 0xBE});
+  EXPECT_EQ(ReceiveBytes(game_up, 4).size(), 4u);
+  const Bytes stream = Compress(
+      Concat({AsciiSpeech("System", "~~Sound=tuer.wav"), AsciiSpeech("Bob", "nach dem Klang")}));
+  SendAll(game_up, stream);
+  EXPECT_EQ(ReceiveBytes(game, stream.size()), stream);
+  const auto live = folder_ / "Velmor_Logfile_laufend.rtf";
+  EXPECT_TRUE(
+      WaitUntil([&] { return ReadFile(live).find("nach dem Klang") != std::string::npos; }, 20s));
+  // The sound loaded winmm (iphlpapi comes only with a server address that may be this
+  // machine's own): from the system folder (wine, which loads its own DLL in any case, still
+  // takes the name from where it was found).
+  wchar_t system_folder[MAX_PATH] = {};
+  GetSystemDirectoryW(system_folder, MAX_PATH);
+  std::vector<std::wstring> loaded;
+  for (const std::wstring& path : ModulesOf(program_.Id())) {
+    const std::filesystem::path module(path);
+    const std::wstring name = Lowered(module.filename().wstring());
+    if (name == L"winmm.dll" || name == L"iphlpapi.dll") {
+      loaded.push_back(name);
+      EXPECT_EQ(Lowered(module.parent_path().wstring()), Lowered(system_folder)) << module;
+    }
+  }
+  EXPECT_NE(std::find(loaded.begin(), loaded.end(), L"winmm.dll"), loaded.end());
+  EXPECT_TRUE(program_.AskToEnd());
+  EXPECT_EQ(program_.WaitForExit(30s), 0);
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "planted_dll_loaded.txt"));
 }
 
 }  // namespace
