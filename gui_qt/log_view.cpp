@@ -6,7 +6,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTextLayout>
+#include <QtGlobal>
 #include <algorithm>
 
 #include "gui_qt/qt_colors.h"
@@ -17,6 +19,17 @@ namespace {
 // Space between the pane's left edge and the text.
 constexpr int kMargin = 4;
 constexpr int kDragScrollMilliseconds = 50;
+
+// Whether the desktop asks for high contrast. Qt says so from 6.10 on; before that, GNOME's
+// high-contrast themes show in GTK_THEME.
+bool HighContrast() {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 10, 0)
+  return QGuiApplication::styleHints()->accessibility()->contrastPreference() ==
+         Qt::ContrastPreference::HighContrast;
+#else
+  return qEnvironmentVariable("GTK_THEME").startsWith("HighContrast", Qt::CaseInsensitive);
+#endif
+}
 
 // One line laid out on one row, however long.
 struct LineLayout {
@@ -40,9 +53,7 @@ LogView::LogView(ConversationLog& log, QWidget* parent)
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setCursor(Qt::IBeamCursor);
-  QPalette colors = palette();
-  colors.setColor(QPalette::Base, ToQColor(clBtnFace, colors));
-  setPalette(colors);
+  FollowContrast();
   Measure();
   observer_ = log.AddObserver([this](const LogLine& line) { Append(line); });
 }
@@ -131,7 +142,9 @@ void LogView::paintEvent(QPaintEvent* event) {
                          palette().highlight());
       }
     }
-    painter.setPen(ToQColor(line.color, palette()));
+    // A theme of high contrast chooses the text colour; hue colours could vanish in it.
+    painter.setPen(high_contrast_ ? palette().color(QPalette::Text)
+                                  : ToQColor(line.color, palette()));
     shown.layout.draw(&painter, QPointF(left, top), selections);
   }
 }
@@ -150,7 +163,26 @@ void LogView::scrollContentsBy(int dx, int dy) {
 
 void LogView::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
-  if (event->type() == QEvent::FontChange) Measure();
+  switch (event->type()) {
+    case QEvent::FontChange:
+      Measure();
+      break;
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+    case QEvent::ThemeChange:
+      FollowContrast();
+      break;
+    default:
+      break;
+  }
+}
+
+void LogView::FollowContrast() {
+  high_contrast_ = HighContrast();
+  // The window's face colour, as the other panes; the theme's text background in high
+  // contrast, which its text colour is made for.
+  viewport()->setBackgroundRole(high_contrast_ ? QPalette::Base : QPalette::Button);
+  viewport()->update();
 }
 
 TextPlace LogView::PlaceAt(QPoint point) const {

@@ -48,6 +48,8 @@ class LogView : public QAbstractScrollArea {
   // The vertical scroll bar and the picture after the model moved or changed.
   void Sync();
   QString ShownText(int line) const;
+  // Takes the pane's colours from the theme when it asks for high contrast.
+  void FollowContrast();
   const QFont& FontOf(LogStyle style) const;
   TextPlace PlaceAt(QPoint point) const;
   void Copy(QClipboard::Mode mode) const;
@@ -60,6 +62,7 @@ class LogView : public QAbstractScrollArea {
   int line_height_ = 1;
   int widest_ = 0;
   bool selecting_ = false;
+  bool high_contrast_ = false;
   // Scrolls while a selection is dragged beyond the pane's edge.
   QBasicTimer drag_scroll_;
   QPoint drag_point_;

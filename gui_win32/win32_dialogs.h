@@ -6,7 +6,8 @@
 
 namespace velmor {
 
-// Message boxes with one OK button, owned by the main window while it is visible.
+// Message boxes with one OK button, owned by the main window; while that is hidden, a box
+// has a taskbar button of its own, which flashes.
 class Win32Dialogs : public Dialogs {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }

@@ -12,7 +12,7 @@ namespace velmor {
 Win32TrayIcon::Win32TrayIcon(HWND window) : window_(window) {}
 
 Win32TrayIcon::~Win32TrayIcon() {
-  if (registered_) Remove();
+  if (wanted_) Remove();
   if (icon_) DestroyIcon(icon_);
 }
 
@@ -27,45 +27,56 @@ UINT Win32TrayIcon::TaskbarCreatedMessage() {
   return message;
 }
 
-void Win32TrayIcon::Call(DWORD action, const IconImage* picture, const std::string* tip) {
-  HICON previous = nullptr;
-  if (picture) {
-    previous = icon_;
-    icon_ = CreateIconFromImage(*picture);
-  }
-  if (tip) tip_ = Windows1252ToWide(tip->substr(0, kTrayTipMaxLength));
+bool Win32TrayIcon::Call(DWORD action, bool with_tip) const {
   NOTIFYICONDATAW data = {};
   data.cbSize = sizeof data;
   data.hWnd = window_;
   data.uID = kIconId;
   if (action != NIM_DELETE) {
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | (with_tip ? NIF_TIP : 0);
     data.uCallbackMessage = kMessage;
     data.hIcon = icon_;
     wcsncpy(data.szTip, tip_.c_str(), std::size(data.szTip) - 1);
   }
-  // Results are not checked: a failed call is ignored, as the window's logic expects.
-  Shell_NotifyIconW(action, &data);
+  return Shell_NotifyIconW(action, &data) != FALSE;
+}
+
+void Win32TrayIcon::Show(const IconImage& picture, const std::string& tip) {
+  HICON previous = icon_;
+  icon_ = CreateIconFromImage(picture);
+  std::wstring new_tip = Windows1252ToWide(tip.substr(0, kTrayTipMaxLength));
+  // The tip goes to the shell only when it changes, not with every frame of the animation.
+  const bool tip_changed = new_tip != tip_ || !shown_;
+  tip_ = std::move(new_tip);
+  // The shell refuses icons while Explorer starts at logon, forgets them when it restarts,
+  // and may report a time-out for an icon it did add: an icon not known to be there is
+  // added again at the next picture, and a refused change adds it anew.
+  if (!shown_ || !Call(NIM_MODIFY, tip_changed)) {
+    shown_ = Call(NIM_ADD, true) || Call(NIM_MODIFY, true);
+  }
   // The shell has its own copy of the picture by now.
   if (previous) DestroyIcon(previous);
 }
 
 void Win32TrayIcon::Add(const IconImage& picture, const std::string& tip) {
-  Call(NIM_ADD, &picture, &tip);
-  registered_ = true;
+  wanted_ = true;
+  shown_ = false;
+  Show(picture, tip);
 }
 
 void Win32TrayIcon::Modify(const IconImage& picture, const std::string& tip) {
-  Call(NIM_MODIFY, &picture, &tip);
+  if (wanted_) Show(picture, tip);
 }
 
 void Win32TrayIcon::Remove() {
-  Call(NIM_DELETE, nullptr, nullptr);
-  registered_ = false;
+  Call(NIM_DELETE, false);
+  wanted_ = false;
+  shown_ = false;
 }
 
 void Win32TrayIcon::Restore() {
-  if (registered_) Call(NIM_ADD, nullptr, nullptr);
+  if (!wanted_) return;
+  shown_ = Call(NIM_ADD, true);
 }
 
 void Win32TrayIcon::Event(LPARAM lparam) const {

@@ -11,8 +11,9 @@ namespace velmor {
 // The notification-area icon through Shell_NotifyIconW. The shell reports the icon's mouse
 // events to the window as kMessage with the event in lParam; the window hands them to
 // Event, which passes a double-click and a right-button release on as TrayEvents. When
-// Explorer restarts, the window hands the TaskbarCreated message to Restore, which
-// registers the icon again. Main thread only.
+// Explorer starts or restarts, the window hands the TaskbarCreated message to Restore,
+// which registers the icon again; an icon the shell refused is offered again with every
+// new picture. Main thread only.
 class Win32TrayIcon : public TrayIcon {
  public:
   static constexpr UINT kMessage = WM_USER + 1001;
@@ -41,12 +42,14 @@ class Win32TrayIcon : public TrayIcon {
   void Restore();
 
  private:
-  void Call(DWORD action, const IconImage* picture, const std::string* tip);
+  bool Call(DWORD action, bool with_tip) const;
+  void Show(const IconImage& picture, const std::string& tip);
 
   HWND window_;
   HICON icon_ = nullptr;
   std::wstring tip_;
-  bool registered_ = false;
+  bool wanted_ = false;  // between Add and Remove
+  bool shown_ = false;   // the shell took the icon
   std::function<void(POINT)> track_menu_;
 };
 

@@ -82,6 +82,13 @@ TEST(SocketTest, BindingATakenPortRaises10048) {
   every_address.AllowPromptRebind();
   every_address.Bind(0, 0);
   every_address.Listen(1);
+#ifdef _WIN32
+  BOOL exclusive = FALSE;
+  int size = sizeof exclusive;
+  getsockopt(testing::Native(every_address.Handle()), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+             reinterpret_cast<char*>(&exclusive), &size);
+  EXPECT_TRUE(exclusive);
+#endif
   Socket other_program = Socket::Open();
   EXPECT_THROW(other_program.Bind(kLoopback, every_address.LocalPort()), EIdSocketError);
 
