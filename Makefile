@@ -8,8 +8,8 @@ endif
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench bench-windows fuzz test-asan test-tsan windows \
-	test-windows test-windows-programs windows-package clean format
+.PHONY: all deps configure build run test package test-package bench bench-windows fuzz test-asan test-tsan windows \
+	test-windows test-windows-programs windows-package test-windows-package clean format
 
 all: build
 
@@ -29,6 +29,14 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package velmor_<version>_amd64.deb in the build folder, from the install rules.
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null && ls $(CURDIR)/$(BUILD_DIR)/velmor_*_amd64.deb
+
+# The package checked as a player gets it (scripts/check-package).
+test-package: package
+	@scripts/check-package $(BUILD_DIR)
 
 # Benchmarks: speed and memory figures with the ratios they compare; not part of `make test`.
 bench: deps
@@ -97,14 +105,15 @@ bench-windows: windows
 	@cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS) --target win32_log_pane_bench win32_program_bench
 	@scripts/run-windows-benchmarks $(WINDOWS_BUILD_DIR)
 
-# velmor.exe with the README in one zip file, beside velmor.exe in the build folder.
+# The zip a Windows player downloads, velmor-windows.zip in the Windows build folder:
+# velmor.exe, a German read-me and the licences (cmake/windows_package.cmake).
 windows-package: windows
-	@rm -rf $(WINDOWS_BUILD_DIR)/package $(WINDOWS_BUILD_DIR)/velmor-windows.zip
-	@mkdir -p $(WINDOWS_BUILD_DIR)/package
-	@cp $(WINDOWS_BUILD_DIR)/velmor.exe README.md $(WINDOWS_BUILD_DIR)/package/
-	@x86_64-w64-mingw32-strip $(WINDOWS_BUILD_DIR)/package/velmor.exe
-	@cd $(WINDOWS_BUILD_DIR)/package && cmake -E tar cf ../velmor-windows.zip --format=zip velmor.exe README.md
+	@cmake --build $(WINDOWS_BUILD_DIR) --target velmor_windows_package >/dev/null
 	@echo "$(WINDOWS_BUILD_DIR)/velmor-windows.zip"
+
+# The zip checked: what it holds, and that its velmor.exe is the tested one.
+test-windows-package: windows-package
+	@scripts/check-windows-package $(WINDOWS_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) build-bench build-fuzz build-asan build-tsan $(WINDOWS_BUILD_DIR)

@@ -3,8 +3,10 @@
 // session, which run the same exit steps).
 #include <QApplication>
 #include <QSessionManager>
+#include <cstdlib>
 #include <memory>
 
+#include "app/working_folder.h"
 #include "audio_sdl/sdl_media_system.h"
 #include "gui_qt/main_window_view.h"
 #include "gui_qt/program_end.h"
@@ -31,6 +33,14 @@ int main(int argc, char** argv) {
 
   QtDispatcher dispatcher(&app);
   QtDialogs dialogs;
+  // QApplication took its own options out of argv.
+  if (argc > 1) {
+    const char* home = std::getenv("HOME");
+    if (auto error = EnterWorkingFolder(argv[1], home ? home : "")) {
+      dialogs.ShowError(*error, ApplicationTitle(program_file));
+      return 1;
+    }
+  }
   // Start-up may already show a message box, whose loop would otherwise hold a signal back.
   ProgramEnd program_end(dialogs);
   SignalBridge signal_bridge([&program_end] { program_end.Request(); });

@@ -2,10 +2,17 @@
 // runs the message loop until the exit command (or the end of the session, which runs the
 // same exit steps). A program of the window subsystem has no console, so no console event
 // ever reaches it.
+#include "gui_win32/windows_api.h"
+// After windows.h, which it needs: the command line's arguments.
+#include <shellapi.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/working_folder.h"
 #include "audio_winmm/mci_media_system.h"
 #include "gui_win32/main_window.h"
 #include "gui_win32/win32_dialogs.h"
@@ -14,6 +21,7 @@
 #include "platform/text_codec.h"
 #include "relay/thread_count.h"
 #include "shell/UOListener.h"
+#include "shell/application_title.h"
 
 namespace {
 
@@ -29,6 +37,20 @@ std::string ProgramFile() {
   }
 }
 
+// The folder the command line names, if any (see EnterWorkingFolder).
+std::optional<std::string> EnterFolderOfCommandLine() {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (arguments == nullptr) return std::nullopt;
+  std::optional<std::string> error;
+  if (count > 1) {
+    const wchar_t* home = _wgetenv(L"USERPROFILE");
+    error = velmor::EnterWorkingFolder(arguments[1], home ? home : L"");
+  }
+  LocalFree(arguments);
+  return error;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -42,6 +64,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   dispatcher.SetWindow(window.Handle());
   Win32Dialogs dialogs;
   dialogs.SetOwner(window.Handle());
+  if (auto error = EnterFolderOfCommandLine()) {
+    dialogs.ShowError(*error, ApplicationTitle(program_file));
+    return 1;
+  }
   Win32TrayIcon tray(window.Handle());
   MciMediaSystem media;
 

@@ -46,11 +46,15 @@ class VelmorProgramTest : public ::testing::Test {
 
   // `held_signal` (POSIX): a signal the program starts with blocked, as a launcher may leave
   // it; one sent meanwhile arrives while the program is still starting.
-  void Launch(int held_signal = 0) {
-    ASSERT_TRUE(program_.Start({ProgramPath(VELMOR_EXECUTABLE).string()},
-                               {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy",
-                                "HOME=" + folder_.string(), "LANG=C"},
-                               folder_, held_signal));
+  // `folder_argument`: the folder the command line names, if any.
+  void Launch(int held_signal = 0, const std::string& folder_argument = {}) {
+    std::vector<std::string> argv = {ProgramPath(VELMOR_EXECUTABLE).string()};
+    if (!folder_argument.empty()) argv.push_back(folder_argument);
+    ASSERT_TRUE(
+        program_.Start(argv,
+                       {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=dummy",
+                        "HOME=" + folder_.string(), "USERPROFILE=" + folder_.string(), "LANG=C"},
+                       folder_, held_signal));
   }
 
   // Asks the program to end and returns its exit status, or -1 when it did not end.
@@ -209,6 +213,15 @@ TEST_F(VelmorProgramTest, FailedStartReportsAndTheEndClosesItsBox) {
   EXPECT_EQ(AskToEnd(), 0);
   EXPECT_EQ(ReadFile(folder_ / "Velmor.ini"),
             "abc\r\n127.0.0.1\r\n2593\r\nStop\r\nShow\r\nAnim\r\n");
+}
+
+// `velmor ~/FOLDER`, as the menu entry starts it: the program makes the folder in the home
+// folder and keeps its files there, not where it was started.
+TEST_F(VelmorProgramTest, StartedWithAFolderMakesItAndWorksThere) {
+  Launch(SIGTERM, "~/Spiele/Velmor");
+  EXPECT_EQ(AskToEnd(), 0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder_ / "Spiele" / "Velmor" / "Velmor.ini"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "Velmor.ini"));
 }
 
 }  // namespace

@@ -75,7 +75,8 @@ class Process {
   int status_ = -1;
 };
 
-// The program built as `built` (a path; on Windows a name beside this test program).
+// The program built as `built` (a path; on Windows a name beside this test program). On
+// POSIX, VELMOR_PROGRAM names another build of it to run instead (the packaged one).
 std::filesystem::path ProgramPath(const std::string& built);
 
 #ifdef _WIN32
@@ -176,7 +177,8 @@ inline void Process::Kill() {
 #else
 
 inline std::filesystem::path ProgramPath(const std::string& built) {
-  return built;
+  const char* other = std::getenv("VELMOR_PROGRAM");
+  return other ? other : built;
 }
 
 inline bool Process::Start(const std::vector<std::string>& argv,
