@@ -27,6 +27,6 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/velmor-windows.zip --format=zip
           ${zip_files}
   WORKING_DIRECTORY ${package}
-  DEPENDS velmor ${package}/LIESMICH.txt
+  DEPENDS velmor $<TARGET_FILE:velmor> ${package}/LIESMICH.txt ${package}/LICENSE.txt
   COMMENT "Packing velmor-windows.zip")
 add_custom_target(velmor_windows_package DEPENDS ${CMAKE_BINARY_DIR}/velmor-windows.zip)
