@@ -1,7 +1,9 @@
 #include "gui_qt/log_view.h"
 
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -55,7 +57,7 @@ LogView::LogView(ConversationLog& log, QWidget* parent)
   viewport()->setCursor(Qt::IBeamCursor);
   FollowContrast();
   Measure();
-  observer_ = log.AddObserver([this](const LogLine& line) { Append(line); });
+  observer_ = log.AddObserver([this](LogLineView line) { Append(line); });
 }
 
 LogView::~LogView() {
@@ -109,7 +111,7 @@ void LogView::Sync() {
   viewport()->update();
 }
 
-void LogView::Append(const LogLine& line) {
+void LogView::Append(LogLineView line) {
   const int index = log_.LineCount() - 1;
   widest_ = std::max(widest_, QFontMetrics(FontOf(line.style)).horizontalAdvance(ShownText(index)));
   model_.LineAppended();
@@ -125,12 +127,22 @@ void LogView::paintEvent(QPaintEvent* event) {
   QTextLayout::FormatRange selected;
   selected.format.setBackground(palette().highlight());
   selected.format.setForeground(palette().highlightedText());
+  // The other matches of a search: the selection's colour, faintly.
+  QTextCharFormat marked;
+  QColor faint = palette().color(QPalette::Highlight);
+  faint.setAlpha(70);
+  marked.setBackground(faint);
   const int last = std::min(log_.LineCount() - 1, first + area.bottom() / line_height_);
   for (int i = first + area.top() / line_height_; i <= last; ++i) {
-    const LogLine& line = log_.Line(i);
+    const LogLineView line = log_.Line(i);
     const int top = (i - first) * line_height_;
     LineLayout shown(ShownText(i), FontOf(line.style));
     QList<QTextLayout::FormatRange> selections;
+    if (marks_) {
+      for (const FindMatch& match : marks_->MatchesIn(i)) {
+        selections.append({match.column, match.length, marked});
+      }
+    }
     if (from != to && i >= from.line && i <= to.line) {
       selected.start = i == from.line ? from.column : 0;
       selected.length = (i == to.line ? to.column : shown.layout.text().size()) - selected.start;
@@ -289,6 +301,32 @@ void LogView::timerEvent(QTimerEvent* event) {
   if (drag_point_.x() > inside.right()) horizontal->setValue(horizontal->value() + 20);
   model_.Select(model_.Anchor(), PlaceAt(drag_point_));
   Sync();
+}
+
+void LogView::SetMarks(const LogFind* find) {
+  marks_ = find;
+  viewport()->update();
+}
+
+void LogView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* copy = menu.addAction(QString::fromUtf8("&Kopieren"));
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setEnabled(model_.HasSelection());
+  QObject::connect(copy, &QAction::triggered, this, [this] { Copy(QClipboard::Clipboard); });
+  QAction* all = menu.addAction(QString::fromUtf8("Alles &markieren"));
+  all->setShortcut(QKeySequence::SelectAll);
+  QObject::connect(all, &QAction::triggered, this, [this] {
+    model_.SelectAll();
+    Sync();
+  });
+  if (open_find_) {
+    menu.addSeparator();
+    QAction* find = menu.addAction(QString::fromUtf8("&Suchen..."));
+    find->setShortcut(QKeySequence::Find);
+    QObject::connect(find, &QAction::triggered, this, [this] { open_find_(); });
+  }
+  menu.exec(event->globalPos());
 }
 
 void LogView::mouseReleaseEvent(QMouseEvent* event) {

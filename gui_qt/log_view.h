@@ -6,7 +6,9 @@
 #include <QFont>
 #include <QString>
 #include <array>
+#include <functional>
 
+#include "shell/log_find.h"
 #include "shell/log_pane_model.h"
 
 namespace velmor {
@@ -18,7 +20,7 @@ namespace velmor {
 // the log is. Each appended line shows at the end in its colour and style; the view follows
 // the end while it is scrolled to the bottom. Text is selected with the mouse across lines
 // (a double click takes a word) or with Shift and the cursor keys; Ctrl+A selects
-// everything and Ctrl+C copies.
+// everything and Ctrl+C copies, as the context menu does.
 //
 // The log must outlive the view.
 class LogView : public QAbstractScrollArea {
@@ -28,6 +30,14 @@ class LogView : public QAbstractScrollArea {
 
   // The selection as plain text, lines joined by "\n".
   QString SelectedText() const;
+
+  LogPaneModel& Model() { return model_; }
+  // The scroll bars and the picture after the model was changed from outside.
+  void Refresh() { Sync(); }
+  // The matches of a search to mark lightly, or none.
+  void SetMarks(const LogFind* find);
+  // What "Suchen..." in the context menu does.
+  void SetFindOpener(std::function<void()> open) { open_find_ = std::move(open); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -40,9 +50,10 @@ class LogView : public QAbstractScrollArea {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void Append(const LogLine& line);
+  void Append(LogLineView line);
   void Measure();
   int Width(int line) const;
   // The vertical scroll bar and the picture after the model moved or changed.
@@ -66,6 +77,8 @@ class LogView : public QAbstractScrollArea {
   // Scrolls while a selection is dragged beyond the pane's edge.
   QBasicTimer drag_scroll_;
   QPoint drag_point_;
+  const LogFind* marks_ = nullptr;
+  std::function<void()> open_find_;
 };
 
 }  // namespace velmor

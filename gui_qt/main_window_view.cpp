@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "gui_qt/icon_image.h"
-#include "gui_qt/log_view.h"
+#include "gui_qt/log_panel.h"
 #include "gui_qt/media_bar.h"
 #include "gui_qt/one_line_edit.h"
 #include "gui_qt/qt_colors.h"
@@ -122,7 +122,7 @@ QWidget* MainWindowView::Make(TControl& control, QWidget* parent) {
       return widget;
     }
     case ControlKind::kLogPane:
-      return new LogView(static_cast<TLogPane&>(control), parent);
+      return new LogPanel(static_cast<TLogPane&>(control), parent);
   }
   return new QWidget(parent);
 }

@@ -59,7 +59,7 @@ LogPane::LogPane(HWND parent, int id, TLogPane& log) : log_(log), model_(log) {
                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-  observer_ = log.AddObserver([this](const LogLine&) {
+  observer_ = log.AddObserver([this](LogLineView) {
     model_.LineAppended();
     if (!behind_) behind_ = PostMessageW(window_, kCatchUpMessage, 0, 0) != 0;
   });
@@ -193,7 +193,7 @@ void LogPane::Paint() {
 }
 
 void LogPane::PaintLine(HDC dc, int line, int top, const RECT& client) {
-  const LogLine& shown_line = log_.Line(line);
+  const LogLineView shown_line = log_.Line(line);
   const std::u16string text = model_.ShownText(line);
   const int length = static_cast<int>(text.size());
   const int left = margin_ - x_offset_;

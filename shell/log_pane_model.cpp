@@ -44,6 +44,10 @@ void LogPaneModel::SetRows(int rows) {
   first_line_ = at_end ? LastFirstLine() : std::min(first_line_, LastFirstLine());
 }
 
+void LogPaneModel::ScrollIntoSight(int line) {
+  if (line < first_line_ || line >= first_line_ + rows_) ScrollTo(line - rows_ / 2);
+}
+
 int LogPaneModel::LastFirstLine() const {
   return std::max(0, LineCount() - rows_);
 }

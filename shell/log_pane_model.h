@@ -47,6 +47,8 @@ class LogPaneModel {
   // After the log gained a line: a pane scrolled to the end follows it; nothing else moves,
   // sideways neither.
   void LineAppended();
+  // Brings a line out of sight into the middle of the pane; one in sight stays where it is.
+  void ScrollIntoSight(int line);
 
   // --- Selection --------------------------------------------------------------------------
   // The anchor stays where the selection began; the cursor is its moving end.

@@ -37,7 +37,7 @@ fs::path Candidate(const fs::path& folder, const std::string& name, int number) 
 
 }  // namespace
 
-bool IsStartOrEndLine(const LogLine& line) {
+bool IsStartOrEndLine(LogLineView line) {
   const std::string_view text = line.text;
   return (text.ends_with(kStartMark) || text.ends_with(kEndMark)) &&
          text.find('[') == std::string_view::npos;
@@ -54,10 +54,6 @@ std::string LogFileName(const std::tm& when) {
          TwoDigits(when.tm_mday) + "_" + TwoDigits(when.tm_hour) + TwoDigits(when.tm_min) + ".rtf";
 }
 
-bool WorthALogFile(std::span<const LogLine> lines) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [](const LogLine& line) { return !IsStartOrEndLine(line); });
-}
 
 std::string ClaimLogFileName(const fs::path& staged, const std::string& folder,
                              const std::string& name) {
@@ -92,8 +88,27 @@ void ConversationLog::AppendLogLine(std::string text, TColor color, LogStyle sty
 }
 
 void ConversationLog::AppendLogLine(LogLine line) {
-  lines_.push_back(std::move(line));
-  for (const auto& [id, observer] : observers_) observer(lines_.back());
+  const std::string_view text = line.text;
+  // A line whose text (or count) would not fit a record is cut there; no server sends one.
+  const std::size_t length = std::min<std::size_t>(text.size(), UINT32_MAX);
+  if (block_size_ - block_used_ < length || blocks_.empty()) {
+    block_size_ = std::max(kBlockBytes, length);
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(block_size_));
+    block_used_ = 0;
+  }
+  std::copy_n(text.data(), length, blocks_.back().get() + block_used_);
+  records_.push_back(Record{static_cast<std::uint32_t>(blocks_.size() - 1),
+                            static_cast<std::uint32_t>(block_used_),
+                            static_cast<std::uint32_t>(length), line.color, line.style});
+  block_used_ += length;
+  const LogLineView added = Line(LineCount() - 1);
+  for (const auto& [id, observer] : observers_) observer(added);
+}
+
+LogLineView ConversationLog::Line(int index) const {
+  const Record& record = records_.at(static_cast<std::size_t>(index));
+  return LogLineView(std::string_view(blocks_[record.block].get() + record.offset, record.length),
+                     record.color, record.style);
 }
 
 int ConversationLog::AddObserver(Observer observer) {
@@ -125,9 +140,9 @@ std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folde
 
 std::optional<std::string> ConversationLog::SaveLogFile(const std::string& folder,
                                                         const std::tm& now) const {
-  if (!WorthALogFile(lines_)) return std::nullopt;
+  if (!WorthALogFile(Lines())) return std::nullopt;
   return WriteLogFile(folder, LogFileName(now),
-                      RtfDocument(lines_, RtfFont{kFontName, kFontPoints}));
+                      RtfDocument(Lines(), RtfFont{kFontName, kFontPoints}));
 }
 
 }  // namespace velmor

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <span>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,13 +29,16 @@ std::string TwoDigits(int n);
 std::string LogFileName(const std::tm& when);
 
 // Whether a line is the start or the end line ("<date> <time> --- Start Logging ---").
-bool IsStartOrEndLine(const LogLine& line);
+bool IsStartOrEndLine(LogLineView line);
 
 // The one rule for whether lines make a log file: the start and end line alone do not, one
 // logged line does. Lines are told by what they are, not counted: a failed start-up writes
 // no start line, and a log still running, or one left behind by a run that never reached
 // its exit, has no end line yet.
-bool WorthALogFile(std::span<const LogLine> lines);
+template <std::ranges::input_range Lines>
+bool WorthALogFile(const Lines& lines) {
+  return std::ranges::any_of(lines, [](LogLineView line) { return !IsStartOrEndLine(line); });
+}
 
 // Writes `content` as the log file `name` in the folder (empty: the working directory) and
 // returns the path written. An existing log is never replaced: when the name is taken,
@@ -52,7 +58,7 @@ std::string ClaimLogFileName(const std::filesystem::path& staged, const std::str
 class ConversationLog {
  public:
   // Called once for each appended line, after it has been added.
-  using Observer = std::function<void(const LogLine& line)>;
+  using Observer = std::function<void(LogLineView line)>;
 
   // The font of the log pane, and so of the log file.
   static constexpr const char* kFontName = "MS Sans Serif";
@@ -63,9 +69,14 @@ class ConversationLog {
   void AppendLogLine(std::string text, TColor color = clBlack, LogStyle style = LogStyle::kRegular);
   void AppendLogLine(LogLine line);
 
-  int LineCount() const { return static_cast<int>(lines_.size()); }
-  const LogLine& Line(int index) const { return lines_.at(static_cast<std::size_t>(index)); }
-  const std::vector<LogLine>& Lines() const { return lines_; }
+  int LineCount() const { return static_cast<int>(records_.size()); }
+  // Throws std::out_of_range for an index that is no line.
+  LogLineView Line(int index) const;
+  // Every line, oldest first: a random-access range of LogLineViews.
+  auto Lines() const {
+    return std::views::iota(0, LineCount()) |
+           std::views::transform([this](int index) { return Line(index); });
+  }
 
   // Hooks for the view and the live log file, called in the order they were added; each
   // sees each new line once, so it never needs to go over the whole log again. The line
@@ -88,7 +99,22 @@ class ConversationLog {
   std::optional<std::string> SaveLogFile(const std::string& folder, const std::tm& now) const;
 
  private:
-  std::vector<LogLine> lines_;
+  // A line's place in the store: the texts of all lines one after the other in blocks of
+  // kBlockBytes (a longer line gets a block of its own), none across two blocks, so that
+  // a line costs its text and this record, not an allocation of its own.
+  struct Record {
+    std::uint32_t block;
+    std::uint32_t offset;
+    std::uint32_t length;
+    TColor color;
+    LogStyle style;
+  };
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t block_used_ = 0;
+  std::size_t block_size_ = 0;
+  std::vector<Record> records_;
   std::vector<std::pair<int, Observer>> observers_;
   int next_observer_id_ = 0;
 };

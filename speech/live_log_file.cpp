@@ -51,7 +51,7 @@ LiveLogFile::LiveLogFile(ConversationLog& log, fs::path folder, TimerHost& timer
     : log_(log), folder_(std::move(folder)), timer_(timers, kTickMilliseconds), table_room_(0) {
   ExpectColors(0);
   timer_.OnTimer = [this] { Tick(); };
-  observer_ = log.AddObserver([this](const LogLine&) {
+  observer_ = log.AddObserver([this](LogLineView) {
     LineAppended(std::time(nullptr));
     if (!closed_) timer_.SetEnabled(true);
   });
@@ -154,7 +154,7 @@ int LiveLogFile::ColorIndex(TColor color) {
 std::string LiveLogFile::Paragraphs(int first) {
   std::string paragraphs;
   for (int i = first; i < log_.LineCount(); ++i) {
-    const LogLine& line = log_.Line(i);
+    const LogLineView line = log_.Line(i);
     AppendRtfParagraph(paragraphs, line, ColorIndex(line.color));
   }
   return paragraphs;

@@ -105,7 +105,7 @@ std::string RtfBodyStart(const RtfFont& font) {
   return "\\pard\\plain\\f0\\fs" + std::to_string(font.points * 2) + "\n";
 }
 
-void AppendRtfParagraph(std::string& out, const LogLine& line, int color_index) {
+void AppendRtfParagraph(std::string& out, LogLineView line, int color_index) {
   const bool bold = line.style == LogStyle::kBoldItalic;
   const bool italic = line.style != LogStyle::kRegular;
   out += "\\cf";
@@ -118,28 +118,6 @@ void AppendRtfParagraph(std::string& out, const LogLine& line, int color_index) 
   if (bold) out += "\\b0";
   if (italic) out += "\\i0";
   out += "\\par\n";
-}
-
-std::string RtfDocument(std::span<const LogLine> lines, const RtfFont& font) {
-  RtfColorTable colors;
-  std::vector<int> color_index;
-  color_index.reserve(lines.size());
-  std::size_t text_size = 0;
-  for (const LogLine& line : lines) {
-    color_index.push_back(colors.IndexOf(line.color));
-    text_size += line.text.size();
-  }
-
-  std::string out;
-  // Room for the text and about 30 bytes of control words per line.
-  out.reserve(text_size + lines.size() * 32 + 256);
-  out += RtfDocumentStart(font);
-  colors.AppendTo(out);
-  out += '\n';
-  out += RtfBodyStart(font);
-  for (std::size_t i = 0; i < lines.size(); ++i) AppendRtfParagraph(out, lines[i], color_index[i]);
-  out += kRtfDocumentEnd;
-  return out;
 }
 
 }  // namespace velmor

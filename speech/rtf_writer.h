@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ranges>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,7 +27,8 @@ struct RtfFont {
 // The pieces below are what it is made of, in this order, for a writer that adds lines to
 // a document already on disk: RtfDocumentStart, the colour table, RtfBodyStart, one
 // RtfParagraph per line, kRtfDocumentEnd.
-std::string RtfDocument(std::span<const LogLine> lines, const RtfFont& font);
+template <std::ranges::random_access_range Lines>
+std::string RtfDocument(const Lines& lines, const RtfFont& font);
 
 // The colour table: entry 0 is the reader's default colour, so used colours start at 1.
 class RtfColorTable {
@@ -57,7 +59,7 @@ std::string RtfDocumentStart(const RtfFont& font);
 // What follows the colour table's line: the paragraph defaults with the font's size.
 std::string RtfBodyStart(const RtfFont& font);
 // One line as a paragraph in the colour of the table's entry `color_index`.
-void AppendRtfParagraph(std::string& out, const LogLine& line, int color_index);
+void AppendRtfParagraph(std::string& out, LogLineView line, int color_index);
 inline constexpr std::string_view kRtfDocumentEnd = "}\n";
 
 // Appends UTF-8 text as RTF body text of a Windows-1252 document, such that no byte can end
@@ -71,5 +73,29 @@ inline constexpr std::string_view kRtfDocumentEnd = "}\n";
 // - any other character as \uN? for each of its UTF-16 units (N signed), "?" standing in
 //   for readers that know no Unicode.
 void AppendRtfText(std::string& out, std::string_view text);
+
+template <std::ranges::random_access_range Lines>
+std::string RtfDocument(const Lines& lines, const RtfFont& font) {
+  RtfColorTable colors;
+  std::vector<int> color_index;
+  color_index.reserve(std::ranges::size(lines));
+  std::size_t text_size = 0;
+  for (const LogLineView line : lines) {
+    color_index.push_back(colors.IndexOf(line.color));
+    text_size += line.text.size();
+  }
+
+  std::string out;
+  // Room for the text and about 30 bytes of control words per line.
+  out.reserve(text_size + color_index.size() * 32 + 256);
+  out += RtfDocumentStart(font);
+  colors.AppendTo(out);
+  out += '\n';
+  out += RtfBodyStart(font);
+  std::size_t i = 0;
+  for (const LogLineView line : lines) AppendRtfParagraph(out, line, color_index[i++]);
+  out += kRtfDocumentEnd;
+  return out;
+}
 
 }  // namespace velmor

@@ -1,12 +1,17 @@
 #include "gui_qt/log_view.h"
 
+#include "gui_qt/log_panel.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 
 #include "tests/support/unicode_texts.h"
 
@@ -85,6 +90,62 @@ TEST_F(LogViewTest, FollowsTheEndOnlyWhileScrolledToIt) {
   vertical->setValue(10);
   log_.AppendLogLine("noch eine");
   EXPECT_EQ(vertical->value(), 10);
+}
+
+// Ctrl+F opens the bar; what is typed selects the first match from the top line in sight
+// (the pane follows the end), F3 and Shift+F3 step through the matches across the log's
+// ends, the count says where the current match stands; case is ignored in every script.
+TEST(LogPanelTest, FindsTypedTextAndStepsThroughTheMatches) {
+  ConversationLog log;
+  for (int i = 0; i < 300; ++i) {
+    log.AppendLogLine(i == 10 ? "[Quest] Das PASSWORT ist Rabe"
+                      : i == 150
+                          ? "[Bob] passwort? \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"
+                      : i == 290 ? "[Mia] Passwort vergessen"
+                                 : "Zeile " + std::to_string(i));
+  }
+  LogPanel panel(log, nullptr);
+  panel.resize(400, 200);
+  panel.show();
+  auto* field = panel.findChild<QLineEdit*>();
+  auto* count = panel.findChild<QLabel*>();
+  ASSERT_TRUE(field && count);
+  EXPECT_FALSE(panel.FindOpen());
+
+  QApplication::setActiveWindow(&panel);
+  QTest::keyClick(&panel.View(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(panel.FindOpen());
+  const auto type = [&](const QString& text) {
+    field->selectAll();
+    for (const QChar c : text) {
+      QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    for (int i = 0; i < 100 && count->text().endsWith("..."); ++i) QApplication::processEvents();
+  };
+  const auto step = [&](Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(field, Qt::Key_F3, modifiers);
+    return std::make_pair(panel.View().SelectedText(), count->text());
+  };
+  type("passWORT");
+  EXPECT_EQ(panel.View().SelectedText(), "Passwort");
+  EXPECT_EQ(count->text(), "3 von 3");
+  using Seen = std::pair<QString, QString>;
+  EXPECT_EQ(step(Qt::NoModifier), Seen("PASSWORT", "1 von 3"));
+  EXPECT_EQ(step(Qt::NoModifier), Seen("passwort", "2 von 3"));
+  EXPECT_EQ(step(Qt::ShiftModifier), Seen("PASSWORT", "1 von 3"));
+  QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_EQ(count->text(), "3 von 3") << "Shift+Enter in the field";
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_EQ(step(Qt::ShiftModifier), Seen("Passwort", "3 von 3"));
+
+  type(QString::fromUtf8("ПАРОЛЬ"));
+  EXPECT_EQ(panel.View().SelectedText(), QString::fromUtf8("Пароль"));
+  EXPECT_EQ(count->text(), "1 von 1");
+  type("Drache");
+  EXPECT_EQ(count->text(), "Keine Treffer");
+
+  QTest::keyClick(field, Qt::Key_Escape);
+  EXPECT_FALSE(panel.FindOpen());
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ TEST_F(LoginAndGameTest, LoginIsRewrittenAndTheGameStreamPassesUnchanged) {
   dispatcher_.Drain();
   std::vector<std::string> logged;
   for (int i = 1; i < form.LogTalking.LineCount(); ++i) {
-    const std::string& line = form.LogTalking.Line(i).text;
-    logged.push_back(line.substr(line.find(" [") + 1));
+    const std::string_view line = form.LogTalking.Line(i).text;
+    logged.emplace_back(line.substr(line.find(" [") + 1));
   }
   EXPECT_EQ(logged, expected);
 }

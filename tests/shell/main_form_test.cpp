@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kRunningHidden = "0\r\n127.0.0.1\r\n1\r\nStart\r\nHide\r\nAnim\r\n";
 
-bool EndsWith(const std::string& text, const std::string& tail) {
+bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() &&
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -312,7 +312,7 @@ TEST_F(MainFormTest, UnicodeSpeechReachesEveryFileAsSent) {
     }
   };
   std::vector<std::string> logged;
-  for (const LogLine& line : form.LogTalking.Lines()) logged.push_back(line.text);
+  for (const LogLineView line : form.LogTalking.Lines()) logged.emplace_back(line.text);
   expect_the_lines(logged);
 
   timers_.Advance(LiveLogFile::kTickMilliseconds);

@@ -80,7 +80,7 @@ TEST(TimeTextTest, FormatsInTheGivenLocale) {
 
 TEST_F(ConversationLogTest, ObserverSeesEachNewLineOnce) {
   std::vector<LogLine> seen;
-  log_.AddObserver([&](const LogLine& line) { seen.push_back(line); });
+  log_.AddObserver([&](LogLineView line) { seen.push_back(line.Copy()); });
   log_.AppendLogLine("a", RGB(1, 2, 3), LogStyle::kItalic);
   log_.AppendLogLine("b");
   log_.AppendLogLine(LogLine{"c", clBlack, LogStyle::kBoldItalic});

@@ -23,6 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 
+// The log's lines, kept apart from it.
+std::vector<LogLine> Kept(const ConversationLog& log) {
+  std::vector<LogLine> lines;
+  for (const LogLineView line : log.Lines()) lines.push_back(line.Copy());
+  return lines;
+}
+
 // 09:05:42 local time on 3 February 2026.
 std::time_t NewestLineTime() {
   std::tm when = testing::SampleTime();
@@ -92,7 +99,7 @@ TEST_F(LiveLogFileTest, EveryTickLeavesACompleteDocumentThatBecomesTheLogFile) {
     if (i % 7 != 0) continue;
     live.Tick();
     ASSERT_EQ(live.Path(), dir_ / "Velmor_Logfile_laufend.rtf");
-    ExpectFileHolds(live.Path(), log.Lines());
+    ExpectFileHolds(live.Path(), Kept(log));
     ASSERT_THAT(Files(), ElementsAre("Velmor_Logfile_laufend.rtf"));
   }
   // Once written and synced, the file asks for no more ticks.
@@ -127,7 +134,7 @@ TEST_F(LiveLogFileTest, NewLinesAndColoursGoIntoTheFileInPlace) {
     live.Tick();
   }
   EXPECT_EQ(live.Path(), path);
-  ExpectFileHolds(path, log.Lines());
+  ExpectFileHolds(path, Kept(log));
   const std::string seen{std::istreambuf_iterator<char>(viewer), {}};
   EXPECT_NE(seen.find("Farbe"), std::string::npos) << "the file was replaced, not written";
 }
@@ -142,7 +149,7 @@ TEST_F(LiveLogFileTest, RemovedFileIsMadeAgain) {
   Append(log, live, {"zwei"});
   live.Tick();
   ASSERT_FALSE(live.Path().empty());
-  ExpectFileHolds(live.Path(), log.Lines());
+  ExpectFileHolds(live.Path(), Kept(log));
 }
 
 // What does not read (a foreign editor's byte, a stretch of damage) is passed over: every
@@ -167,7 +174,7 @@ TEST_F(LiveLogFileTest, DamageIsPassedOverAndTheOriginalKept) {
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(24));
     const auto written = RecoverLiveLogFiles(dir_);
     ASSERT_EQ(written.size(), 1u);
-    std::vector<LogLine> kept = log.Lines();
+    std::vector<LogLine> kept = Kept(log);
     kept.erase(kept.begin() + 6);
     EXPECT_EQ(testing::ReadFile(written[0]), RtfDocument(kept, RtfFont{"MS Sans Serif", 8}));
     const std::string name = fs::path(written[0]).filename().string();
@@ -210,7 +217,8 @@ TEST_F(LiveLogFileTest, FileCutShortKeepsItsWholeLines) {
     if (c.lines < 0) {
       EXPECT_EQ(testing::ReadFile(written[0]), whole.substr(0, c.cut));
     } else {
-      const auto kept = std::vector<LogLine>(log.Lines().begin(), log.Lines().begin() + c.lines);
+      auto kept = Kept(log);
+      kept.resize(static_cast<std::size_t>(c.lines));
       EXPECT_EQ(testing::ReadFile(written[0]), RtfDocument(kept, RtfFont{"MS Sans Serif", 8}))
           << c.cut;
       EXPECT_EQ(written[0].find("20260203_0905") != std::string::npos, c.newest_line_time)
@@ -232,8 +240,8 @@ TEST_F(LiveLogFileTest, RunsInOneFolderKeepApart) {
   second.Tick();
   EXPECT_EQ(second.Path(), dir_ / "Velmor_Logfile_laufend_2.rtf");
   EXPECT_TRUE(RecoverLiveLogFiles(dir_).empty());
-  ExpectFileHolds(first.Path(), first_log.Lines());
-  ExpectFileHolds(second.Path(), second_log.Lines());
+  ExpectFileHolds(first.Path(), Kept(first_log));
+  ExpectFileHolds(second.Path(), Kept(second_log));
 
   second.Close();
   EXPECT_EQ(RecoverLiveLogFiles(dir_).size(), 1u);
@@ -249,7 +257,7 @@ TEST_F(LiveLogFileTest, WriteFailingMidwayLeavesAWholeDocument) {
   LiveLogFile live(log, dir_, timers_);
   for (const char* text : {"Start", "vorher"}) Append(log, live, {text});
   live.Tick();
-  const std::vector<LogLine> before = log.Lines();
+  const std::vector<LogLine> before = Kept(log);
   for (int i = 0; i < 200; ++i) Append(log, live, {"danach " + std::to_string(i), RGB(1, 2, 3)});
 
   bool wants_more = false;
@@ -261,7 +269,7 @@ TEST_F(LiveLogFileTest, WriteFailingMidwayLeavesAWholeDocument) {
   EXPECT_TRUE(wants_more);
   ExpectFileHolds(live.Path(), before);
   live.Tick();
-  ExpectFileHolds(live.Path(), log.Lines());
+  ExpectFileHolds(live.Path(), Kept(log));
 }
 
 }  // namespace
