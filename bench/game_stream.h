@@ -55,6 +55,8 @@ class GamePackets {
       : random_(seed), speech_percent_(speech_percent) {}
 
   bool LastWasSpeech() const { return last_was_speech_; }
+  // The length of the log line the last speech packet makes: "HH:MM:SS [name] text".
+  std::size_t LastLineBytes() const { return last_line_bytes_; }
 
   Bytes Next() {
     last_was_speech_ = Below(100) < static_cast<std::uint32_t>(speech_percent_);
@@ -93,6 +95,7 @@ class GamePackets {
   Bytes Speech() {
     const std::string speaker = "Spieler" + std::to_string(Below(30));
     const std::string text = Words(2 + static_cast<int>(Below(10)));
+    last_line_bytes_ = 9 + speaker.size() + 3 + text.size();
     if (Below(2) == 0) return testing::AsciiSpeech(speaker, text, 0, 0x3B2);
     std::u16string wide;
     for (char c : text) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
@@ -181,12 +184,14 @@ class GamePackets {
   std::mt19937 random_;
   int speech_percent_;
   bool last_was_speech_ = false;
+  std::size_t last_line_bytes_ = 0;
 };
 
 struct CompressedStream {
   Bytes bytes;
   std::int64_t packets = 0;
   std::int64_t speech_packets = 0;  // each becomes one log line
+  std::int64_t line_bytes = 0;      // the text of those lines
   std::int64_t plain_bytes = 0;     // before compression
 };
 
@@ -207,6 +212,8 @@ inline CompressedStream MakeCompressedStream(std::size_t size, std::uint32_t see
     stream.plain_bytes += static_cast<std::int64_t>(packet.size());
     ++stream.packets;
     stream.speech_packets += packets.LastWasSpeech();
+    if (packets.LastWasSpeech())
+      stream.line_bytes += static_cast<std::int64_t>(packets.LastLineBytes());
   }
   return stream;
 }

@@ -47,8 +47,9 @@ constexpr int kGameSpeechPercent = 1;       // a few log lines per second and cl
 constexpr std::size_t kFloodWrite = 64 << 10;
 constexpr std::size_t kTalkBytes = 1 << 20;  // compressed speech, about 16000 lines
 
-constexpr double kIdleCpuTarget = 1.0;  // percent of one core
-constexpr double kRssTarget = 40.0;     // MiB
+constexpr double kIdleCpuTarget = 1.0;       // percent of one core
+constexpr double kRssTarget = 40.0;          // MiB
+constexpr double kBytesPerLineTarget = 150;  // beyond the line's text
 
 struct Phase {
   double cpu_percent = 0;  // of one core
@@ -90,7 +91,8 @@ void WaitForQuietMainThread(pid_t pid, std::chrono::seconds limit) {
 
 struct LogGrowth {
   std::int64_t lines = 0;
-  double rss_before = 0;  // MiB
+  std::int64_t line_bytes = 0;  // their text
+  double rss_before = 0;        // MiB
   double rss_after = 0;
   double main_cpu_seconds = 0;
 };
@@ -102,6 +104,7 @@ LogGrowth MeasureLogGrowth(pid_t pid, std::uint16_t relay_port, Socket& server,
       "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/stat";
   LogGrowth growth;
   growth.lines = talk.speech_packets;
+  growth.line_bytes = talk.line_bytes;
   WaitForQuietMainThread(pid, 10s);
   growth.rss_before = RssMiB(pid);
   const double cpu_before = StatCpuSeconds(main_stat);
@@ -290,6 +293,12 @@ int Run(const fs::path& velmor) {
                 "RSS after 1 hour of 4 clients at a game's rate (%.1f lines/s; projected)",
                 game_lines_per_s);
   Verdict(hour_rss, kRssTarget, hour, "MiB");
+  const double text_per_line =
+      static_cast<double>(growth.line_bytes) / static_cast<double>(growth.lines);
+  char beyond[120];
+  std::snprintf(beyond, sizeof beyond, "memory per logged line beyond its %.0f bytes of text",
+                text_per_line);
+  Verdict(bytes_per_line - text_per_line, kBytesPerLineTarget, beyond, "B");
   return 0;
 }
 

@@ -85,6 +85,7 @@ HWND FormControls::Create(TControl& control, int id) {
       return nullptr;  // only a place for its children, which are the window's own
     case ControlKind::kLogPane:
       log_pane_ = std::make_unique<LogPane>(window_, id, static_cast<TLogPane&>(control));
+      find_bar_ = std::make_unique<FindBar>(window_, *log_pane_, static_cast<TLogPane&>(control));
       return log_pane_->Handle();
     case ControlKind::kGroupBox:
       style = BS_GROUPBOX;
@@ -171,12 +172,18 @@ void FormControls::Layout(UINT dpi, HFONT font) {
         pixel_width = std::max<int>(pixel_width, needed.cx);
       }
     }
-    SetWindowPos(native.handle, nullptr, Scaled(rect.left, dpi), Scaled(rect.top, dpi), pixel_width,
-                 pixel_height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT placed = {Scaled(rect.left, dpi), Scaled(rect.top, dpi),
+                   Scaled(rect.left, dpi) + pixel_width, Scaled(rect.top, dpi) + pixel_height};
+    // The find bar, when open, takes the pane's bottom.
+    if (native.control->Kind() == ControlKind::kLogPane)
+      placed = find_bar_->Place(placed, dpi, font);
+    SetWindowPos(native.handle, nullptr, placed.left, placed.top, placed.right - placed.left,
+                 placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
 bool FormControls::Command(WPARAM wparam, LPARAM lparam) {
+  if (find_bar_ && find_bar_->Command(wparam, lparam)) return true;
   const Native* native = Find(reinterpret_cast<HWND>(lparam));
   if (!native) return false;
   const ControlKind kind = native->control->Kind();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gui_win32/colors.h"
+#include "gui_win32/find_bar.h"
 #include "gui_win32/log_pane.h"
 #include "shell/UOListener.h"
 
@@ -37,6 +38,8 @@ class FormControls {
   void ColorsChanged();
   // Gives the focus to the native window of a control.
   void Focus(const TControl* control) const;
+  // The log pane's find bar.
+  FindBar* Finder() { return find_bar_.get(); }
 
  private:
   struct Native {
@@ -54,6 +57,7 @@ class FormControls {
   Runner run_;
   std::vector<Native> natives_;
   std::unique_ptr<LogPane> log_pane_;
+  std::unique_ptr<FindBar> find_bar_;
   BrushCache brushes_;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT font_ = nullptr;

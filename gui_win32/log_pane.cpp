@@ -198,6 +198,22 @@ void LogPane::PaintLine(HDC dc, int line, int top, const RECT& client) {
   const int length = static_cast<int>(text.size());
   const int left = margin_ - x_offset_;
   HGDIOBJ previous = SelectObject(dc, FontOf(shown_line.style));
+  if (marks_) {
+    // The other matches of a search: the selection's colour, faintly.
+    const COLORREF strong = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF ground = GetSysColor(high_contrast_ ? COLOR_WINDOW : COLOR_BTNFACE);
+    const auto blend = [](BYTE a, BYTE b) { return static_cast<BYTE>((a * 3 + b * 7) / 10); };
+    HBRUSH faint = CreateSolidBrush(RGB(blend(GetRValue(strong), GetRValue(ground)),
+                                        blend(GetGValue(strong), GetGValue(ground)),
+                                        blend(GetBValue(strong), GetBValue(ground))));
+    for (const FindMatch& match : marks_->MatchesIn(line)) {
+      RECT marked = {left + TextWidth(dc, shown_line.style, text, match.column), top,
+                     left + TextWidth(dc, shown_line.style, text, match.column + match.length),
+                     top + line_height_};
+      FillRect(dc, &marked, faint);
+    }
+    DeleteObject(faint);
+  }
   SetTextColor(dc, high_contrast_ ? GetSysColor(COLOR_WINDOWTEXT) : ToColorRef(shown_line.color));
   TextOutW(dc, left, top, Wide(text), length);
   const auto [from, to] = model_.Selection();
@@ -383,6 +399,38 @@ void LogPane::Copy() const {
   CloseClipboard();
 }
 
+void LogPane::SetMarks(const LogFind* find) {
+  marks_ = find;
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+void LogPane::ContextMenu(LPARAM lparam) {
+  enum : UINT { kCopy = 1, kSelectAll, kFind };
+  POINT at = {GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  if (at.x == -1 && at.y == -1) {
+    // From the keyboard: at the pane's top left corner.
+    at = {0, 0};
+    ClientToScreen(window_, &at);
+  }
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING | (model_.HasSelection() ? 0 : MF_GRAYED), kCopy,
+              L"&Kopieren\tStrg+C");
+  AppendMenuW(menu, MF_STRING, kSelectAll, L"Alles &markieren\tStrg+A");
+  if (open_find_) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kFind, L"&Suchen...\tStrg+F");
+  }
+  const UINT chosen = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr));
+  DestroyMenu(menu);
+  if (chosen == kCopy) Copy();
+  if (chosen == kSelectAll) {
+    model_.SelectAll();
+    InvalidateRect(window_, nullptr, FALSE);
+  }
+  if (chosen == kFind) open_find_();
+}
+
 LRESULT CALLBACK LogPane::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* self = reinterpret_cast<LogPane*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, message, wparam, lparam);
@@ -470,6 +518,9 @@ LRESULT LogPane::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         model_.Select(model_.Anchor(), PlaceAt(drag_point_));
         Sync();
       }
+      return 0;
+    case WM_CONTEXTMENU:
+      ContextMenu(lparam);
       return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -3,9 +3,11 @@
 #include "gui_win32/windows_api.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "shell/controls.h"
+#include "shell/log_find.h"
 #include "shell/log_pane_model.h"
 
 namespace velmor {
@@ -17,7 +19,8 @@ namespace velmor {
 // up once per batch, with one message to itself. Each line shows in its colour and style;
 // the pane follows the end while it is scrolled to the bottom and never scrolls sideways by
 // itself. Selection with the mouse across lines (a double click takes a word) or with
-// Shift and the cursor keys; Ctrl+A, Ctrl+C; PgUp, PgDn, Home, End and the wheel. In a
+// Shift and the cursor keys; Ctrl+A, Ctrl+C (and a context menu with both); PgUp, PgDn,
+// Home, End and the wheel. In a
 // high-contrast theme it draws in the theme's window colours. Tab leaves it. Its window text
 // is the text of the lines in sight.
 //
@@ -36,6 +39,14 @@ class LogPane {
   // The system's colours or theme changed.
   void ColorsChanged();
 
+  LogPaneModel& Model() { return model_; }
+  // The scroll bars and the picture after the model was changed from outside.
+  void Refresh() { Sync(); }
+  // The matches of a search to mark lightly, or none.
+  void SetMarks(const LogFind* find);
+  // What "Suchen..." in the context menu does.
+  void SetFindOpener(std::function<void()> open) { open_find_ = std::move(open); }
+
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -50,6 +61,7 @@ class LogPane {
   void MouseDown(LPARAM lparam, bool extend);
   void MouseMove(LPARAM lparam);
   void Copy() const;
+  void ContextMenu(LPARAM lparam);
   std::u16string TextInSight() const;
 
   int TextWidth(HDC dc, LogStyle style, const std::u16string& text, int length) const;
@@ -75,6 +87,8 @@ class LogPane {
   bool high_contrast_ = false;
   int wheel_rest_ = 0;
   POINT drag_point_{};
+  const LogFind* marks_ = nullptr;
+  std::function<void()> open_find_;
 };
 
 }  // namespace velmor

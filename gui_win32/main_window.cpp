@@ -135,6 +135,18 @@ void Win32MainWindow::SyncWindow() {
 bool Win32MainWindow::PreTranslate(MSG& message) {
   if (!form_ || !IsWindowVisible(window_)) return false;
   if (message.hwnd != window_ && !IsChild(window_, message.hwnd)) return false;
+  if (FindBar* finder = controls_ ? controls_->Finder() : nullptr;
+      finder && message.message == WM_KEYDOWN) {
+    if (finder->Key(message)) return true;
+    if (message.wParam == 'F' && GetKeyState(VK_CONTROL) < 0) {
+      finder->Show();
+      return true;
+    }
+    if (message.wParam == VK_F3) {
+      finder->Step(GetKeyState(VK_SHIFT) >= 0);
+      return true;
+    }
+  }
   return IsDialogMessageW(window_, &message) != 0;
 }
 

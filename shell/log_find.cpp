@@ -17,7 +17,7 @@ constexpr FoldPair kFolding[] = {
 };
 
 // Bytes of printable ASCII folded, a tab kept and other controls as blanks, as the pane
-// shows them; 0 for the bytes of characters beyond ASCII.
+// shows them; 0 for the bytes of characters beyond ASCII, which no text to find holds.
 constexpr std::array<char, 256> kAsciiFold = [] {
   std::array<char, 256> fold{};
   for (int byte = 0; byte < 0x80; ++byte) {
@@ -26,6 +26,10 @@ constexpr std::array<char, 256> kAsciiFold = [] {
   }
   return fold;
 }();
+
+unsigned char Folded(char c) {
+  return static_cast<unsigned char>(kAsciiFold[static_cast<unsigned char>(c)]);
+}
 
 bool IsAscii(std::string_view text) {
   return std::none_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
@@ -45,22 +49,49 @@ LogFind::LogFind(LogPaneModel& pane) : pane_(pane) {}
 
 LogFind::~LogFind() = default;
 
+std::size_t LogFind::FindFolded(std::string_view text, std::size_t from) const {
+  // Boyer-Moore-Horspool over the line's bytes, each folded as the pane shows it: it skips
+  // most bytes of a line that does not hold the text.
+  const std::size_t length = folded_ascii_.size();
+  for (std::size_t at = from; at + length <= text.size();
+       at += skip_[Folded(text[at + length - 1])]) {
+    std::size_t left = length;
+    while (left > 0 &&
+           Folded(text[at + left - 1]) == static_cast<unsigned char>(folded_ascii_[left - 1])) {
+      --left;
+    }
+    if (left == 0) return at;
+  }
+  return std::string_view::npos;
+}
+
+// Whether characters beyond ASCII in the line may show as the ASCII the text is made of: the
+// Kelvin sign and the long s fold to "k" and "s", and with a blank in the text, the C1
+// controls (and bytes that are no UTF-8) show as blanks.
+bool LogFind::MayFoldToAscii(std::string_view text) const {
+  if (text.find("\xE2\x84\xAA") != std::string_view::npos ||
+      text.find("\xC5\xBF") != std::string_view::npos) {
+    return true;
+  }
+  return folded_ascii_.find(' ') != std::string::npos &&
+         std::any_of(text.begin(), text.end(), [](char c) {
+           const auto byte = static_cast<unsigned char>(c);
+           return byte >= 0x80 && byte < 0xA0;
+         });
+}
+
 template <typename Take>
 void LogFind::ForEachMatch(int line, Take take) const {
   const std::string_view text = pane_.Log().Line(line).text;
   if (!folded_ascii_.empty()) {
-    // Most lines are plain ASCII: folded byte by byte, they are searched as they are.
-    line_buffer_.resize(text.size());
-    std::size_t folded = 0;
-    for (; folded < text.size(); ++folded) {
-      const char c = kAsciiFold[static_cast<unsigned char>(text[folded])];
-      if (c == 0) break;
-      line_buffer_[folded] = c;
-    }
-    if (folded == text.size()) {
+    // A line without the text's bytes holds no match, unless what is beyond ASCII in it may
+    // show as ASCII; in a line of plain ASCII the bytes are the shown text itself.
+    std::size_t at = FindFolded(text, 0);
+    const bool may_fold = MayFoldToAscii(text);
+    if (at == std::string_view::npos && !may_fold) return;
+    if (!may_fold && IsAscii(text)) {
       const std::size_t length = folded_ascii_.size();
-      for (std::size_t at = line_buffer_.find(folded_ascii_); at != std::string::npos;
-           at = line_buffer_.find(folded_ascii_, at + length)) {
+      for (; at != std::string_view::npos; at = FindFolded(text, at + length)) {
         if (!take(static_cast<int>(at), static_cast<int>(length))) return;
       }
       return;
@@ -131,7 +162,11 @@ void LogFind::SetText(std::u16string_view text) {
   for (char16_t& c : folded_) c = FoldCase(c);
   folded_ascii_.clear();
   if (std::all_of(folded_.begin(), folded_.end(), [](char16_t c) { return c < 0x80; })) {
-    folded_ascii_.assign(folded_.begin(), folded_.end());
+    for (const char16_t c : folded_) folded_ascii_ += kAsciiFold[c];
+    skip_.fill(folded_ascii_.size());
+    for (std::size_t i = 0; i + 1 < folded_ascii_.size(); ++i) {
+      skip_[static_cast<unsigned char>(folded_ascii_[i])] = folded_ascii_.size() - 1 - i;
+    }
   }
   MakeCurrent(Search({pane_.FirstLine(), -1, 0}, true));
   RestartCount();

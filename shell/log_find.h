@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,18 +58,20 @@ class LogFind {
   // Calls `take(column, length)` for each match in the line; stops when it returns false.
   template <typename Take>
   void ForEachMatch(int line, Take take) const;
+  std::size_t FindFolded(std::string_view text, std::size_t from) const;
+  bool MayFoldToAscii(std::string_view text) const;
   std::optional<FindMatch> Search(FindMatch from, bool forward) const;
   void MakeCurrent(std::optional<FindMatch> match);
   void RestartCount();
 
   LogPaneModel& pane_;
   std::u16string folded_;
-  std::string folded_ascii_;  // the folded text when all of it is ASCII
+  std::string folded_ascii_;             // the folded text when all of it is ASCII
+  std::array<std::size_t, 256> skip_{};  // how far its search moves on after each byte
   std::optional<FindMatch> current_;
   int counted_lines_ = 0;
   int total_ = 0;
   int before_current_ = 0;  // matches before the current one, in the lines counted
-  mutable std::string line_buffer_;
   mutable std::u16string wide_buffer_;
 };
 

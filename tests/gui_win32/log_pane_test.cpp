@@ -4,13 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_win32/find_bar.h"
+
 #include <string>
 
 namespace velmor {
 namespace {
 
+// The find bar of the window under test, which gets the window's commands.
+FindBar* find_bar = nullptr;
+
 LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND && find_bar && find_bar->Command(wparam, lparam)) return 0;
   return DefWindowProcW(window, message, wparam, lparam);
+}
+
+std::wstring GetCount(HWND count) {
+  wchar_t text[64] = {};
+  GetWindowTextW(count, text, 64);
+  return text;
 }
 
 // Runs what is queued, as the message loop would between two batches of lines.
@@ -97,6 +109,61 @@ TEST_F(LogPaneTest, SelectsAndCopiesAcrossLinesStaysLeftAndLetsTabLeave) {
   tab.wParam = VK_TAB;
   EXPECT_TRUE(IsDialogMessageW(parent_, &tab));
   EXPECT_EQ(GetFocus(), button_) << "Tab stayed in the pane";
+}
+
+// What is typed selects the first match from the top line in sight; Enter and Shift+Enter
+// step through the matches across the log's ends; the count says where the current match
+// stands; case is ignored in every script; Escape closes the bar.
+TEST_F(LogPaneTest, FindBarFindsTypedTextAndStepsThroughTheMatches) {
+  for (int i = 0; i < 300; ++i) {
+    log_.AppendLogLine(i == 10 ? "[Quest] Das PASSWORT ist Rabe"
+                       : i == 150
+                           ? "[Bob] passwort? \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"
+                       : i == 290 ? "[Mia] Passwort vergessen"
+                                  : "Zeile " + std::to_string(i));
+  }
+  FindBar bar(parent_, *pane_, log_);
+  find_bar = &bar;
+  bar.Show();
+  HWND field = GetFocus();
+  ASSERT_TRUE(IsWindowVisible(field));
+  HWND count = FindWindowExW(parent_, nullptr, L"STATIC", nullptr);
+  const auto seen = [&] {
+    for (int i = 0; i < 100 && GetCount(count).ends_with(L"..."); ++i) {
+      Sleep(10);
+      Pump();
+    }
+    const std::u16string selected = pane_->Model().SelectedText(u"");
+    return std::make_pair(std::wstring(selected.begin(), selected.end()), GetCount(count));
+  };
+  const auto press = [&](WPARAM key, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const MSG message = {field, WM_KEYDOWN, key, 0};
+    EXPECT_TRUE(bar.Key(message));
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    return seen();
+  };
+  using Seen = std::pair<std::wstring, std::wstring>;
+
+  SetWindowTextW(field, L"passWORT");
+  EXPECT_EQ(seen(), Seen(L"Passwort", L"3 von 3"));
+  EXPECT_EQ(press(VK_RETURN, false), Seen(L"PASSWORT", L"1 von 3"));
+  EXPECT_EQ(press(VK_RETURN, false), Seen(L"passwort", L"2 von 3"));
+  EXPECT_EQ(press(VK_RETURN, true), Seen(L"PASSWORT", L"1 von 3"));
+  EXPECT_EQ(press(VK_RETURN, true), Seen(L"Passwort", L"3 von 3"));
+  SetWindowTextW(field, L"\u041F\u0410\u0420\u041E\u041B\u042C");  // "ПАРОЛЬ"
+  EXPECT_EQ(seen(), Seen(L"\u041F\u0430\u0440\u043E\u043B\u044C", L"1 von 1"));
+  SetWindowTextW(field, L"Drache");
+  EXPECT_EQ(seen().second, L"Keine Treffer");
+
+  press(VK_ESCAPE, false);
+  EXPECT_FALSE(bar.Open());
+  EXPECT_FALSE(IsWindowVisible(field));
+  find_bar = nullptr;
 }
 
 }  // namespace
