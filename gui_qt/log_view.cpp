@@ -115,7 +115,9 @@ void LogView::Append(LogLineView line) {
   const int index = log_.LineCount() - 1;
   widest_ = std::max(widest_, QFontMetrics(FontOf(line.style)).horizontalAdvance(ShownText(index)));
   model_.LineAppended();
-  Sync();
+  // Lines that arrive together are shown together: the scroll bars and the picture follow
+  // once the burst is in.
+  if (!catch_up_.isActive()) catch_up_.start(0, this);
 }
 
 void LogView::paintEvent(QPaintEvent* event) {
@@ -289,6 +291,11 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void LogView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == catch_up_.timerId()) {
+    catch_up_.stop();
+    Sync();
+    return;
+  }
   if (event->timerId() != drag_scroll_.timerId()) {
     QAbstractScrollArea::timerEvent(event);
     return;

@@ -17,10 +17,10 @@ namespace velmor {
 // which holds what is in sight and what is selected. It draws the lines in sight straight
 // from the log and keeps nothing of its own per line, so a session of a million lines costs
 // the pane no more than the log's own lines; appending a line costs the same however long
-// the log is. Each appended line shows at the end in its colour and style; the view follows
-// the end while it is scrolled to the bottom. Text is selected with the mouse across lines
-// (a double click takes a word) or with Shift and the cursor keys; Ctrl+A selects
-// everything and Ctrl+C copies, as the context menu does.
+// the log is, and a burst of lines is shown once it is in. Each appended line shows at the end in
+// its colour and style; the view follows the end while it is scrolled to the bottom. Text is
+// selected with the mouse across lines (a double click takes a word) or with Shift and the cursor
+// keys; Ctrl+A selects everything and Ctrl+C copies, as the context menu does.
 //
 // The log must outlive the view.
 class LogView : public QAbstractScrollArea {
@@ -77,6 +77,8 @@ class LogView : public QAbstractScrollArea {
   // Scrolls while a selection is dragged beyond the pane's edge.
   QBasicTimer drag_scroll_;
   QPoint drag_point_;
+  // Shows the lines appended since it started.
+  QBasicTimer catch_up_;
   const LogFind* marks_ = nullptr;
   std::function<void()> open_find_;
 };

@@ -10,13 +10,41 @@ MainThreadSpeech::MainThreadSpeech(Dispatcher& dispatcher, const HueTable& hues,
       hues_(hues),
       log_(log),
       media_(media),
-      alive_(std::make_shared<std::atomic<MainThreadSpeech*>>(this)) {}
+      outbox_(std::make_shared<Outbox>()) {
+  outbox_->speech.store(this);
+}
 
-template <typename Effect>
-void MainThreadSpeech::Post(Effect effect) {
-  dispatcher_.Post([alive = alive_, effect = std::move(effect)] {
-    if (MainThreadSpeech* speech = alive->load()) effect(*speech);
-  });
+void MainThreadSpeech::Send(Effect effect) {
+  bool was_empty = false;
+  {
+    const std::lock_guard lock(outbox_->mutex);
+    was_empty = outbox_->effects.empty();
+    outbox_->effects.push_back(std::move(effect));
+  }
+  if (was_empty) dispatcher_.Post([outbox = outbox_] { Deliver(*outbox); });
+}
+
+void MainThreadSpeech::Deliver(Outbox& outbox) {
+  std::vector<Effect> effects;
+  {
+    const std::lock_guard lock(outbox.mutex);
+    effects.swap(outbox.effects);
+  }
+  for (Effect& effect : effects) {
+    MainThreadSpeech* speech = outbox.speech.load();
+    if (!speech) return;
+    switch (effect.kind) {
+      case Kind::kLine:
+        speech->log_.AppendLogLine(std::move(effect.line));
+        break;
+      case Kind::kMusic:
+        speech->media_.PlayMusicFile(effect.line.text);
+        break;
+      case Kind::kSound:
+        speech->media_.PlaySoundFile(effect.line.text);
+        break;
+    }
+  }
 }
 
 std::string MainThreadSpeech::TimeText() {
@@ -24,15 +52,15 @@ std::string MainThreadSpeech::TimeText() {
 }
 
 void MainThreadSpeech::AppendLogLine(const LogLine& line) {
-  Post([line](MainThreadSpeech& speech) { speech.log_.AppendLogLine(line); });
+  Send({Kind::kLine, line});
 }
 
 void MainThreadSpeech::PlayMusicFile(const std::string& name) {
-  Post([name](MainThreadSpeech& speech) { speech.media_.PlayMusicFile(name); });
+  Send({Kind::kMusic, LogLine{name}});
 }
 
 void MainThreadSpeech::PlaySoundFile(const std::string& name) {
-  Post([name](MainThreadSpeech& speech) { speech.media_.PlaySoundFile(name); });
+  Send({Kind::kSound, LogLine{name}});
 }
 
 }  // namespace velmor

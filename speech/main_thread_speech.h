@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/dispatch.h"
 #include "speech/conversation_log.h"
@@ -14,8 +16,10 @@ namespace velmor {
 
 // The interpreter's window as relay workers see it: colours straight from the hue table and
 // the time from the clock, on the worker; every effect (a line, a music or sound request)
-// posted to the main thread in order, where it reaches the log and the players. Effects
-// that reach the main thread after Close() are dropped.
+// goes to the main thread in order, where it reaches the log and the players. Effects wait
+// in one outbox, which a single posted task empties, so a burst of lines costs one task
+// and little memory while the main thread catches up. Effects that reach the main thread
+// after Close() are dropped.
 class MainThreadSpeech : public SpeechWindow {
  public:
   // Everything given must outlive this object; the dispatcher's tasks may outlive it.
@@ -26,7 +30,7 @@ class MainThreadSpeech : public SpeechWindow {
   MainThreadSpeech& operator=(const MainThreadSpeech&) = delete;
 
   // Main thread: effects still on their way are dropped from now on.
-  void Close() { alive_->store(nullptr); }
+  void Close() { outbox_->speech.store(nullptr); }
 
   // Any thread.
   TColor GetHueColor(int hue) override { return hues_.GetHueColor(hue); }
@@ -36,15 +40,30 @@ class MainThreadSpeech : public SpeechWindow {
   void PlaySoundFile(const std::string& name) override;
 
  private:
-  // Runs `effect` on the main thread with this object, unless it was closed by then.
-  template <typename Effect>
-  void Post(Effect effect);
+  enum class Kind : std::uint8_t { kLine, kMusic, kSound };
+  // A line, or a music or sound file's name in `line.text`.
+  struct Effect {
+    Kind kind;
+    LogLine line;
+  };
+  // Shared with the posted task, which may outlive this object.
+  struct Outbox {
+    std::mutex mutex;
+    std::vector<Effect> effects;
+    std::atomic<MainThreadSpeech*> speech;
+  };
+
+  // Any thread: queues the effect, and posts the task that empties the outbox when it was
+  // empty.
+  void Send(Effect effect);
+  // Main thread.
+  static void Deliver(Outbox& outbox);
 
   Dispatcher& dispatcher_;
   const HueTable& hues_;
   ConversationLog& log_;
   MediaTriggers& media_;
-  std::shared_ptr<std::atomic<MainThreadSpeech*>> alive_;
+  std::shared_ptr<Outbox> outbox_;
 };
 
 }  // namespace velmor
