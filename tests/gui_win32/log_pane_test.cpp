@@ -141,7 +141,10 @@ TEST_F(LogPaneTest, FindBarFindsTypedTextAndStepsThroughTheMatches) {
     GetKeyboardState(keys);
     keys[VK_SHIFT] = shift ? 0x80 : 0;
     SetKeyboardState(keys);
-    const MSG message = {field, WM_KEYDOWN, key, 0};
+    MSG message = {};
+    message.hwnd = field;
+    message.message = WM_KEYDOWN;
+    message.wParam = key;
     EXPECT_TRUE(bar.Key(message));
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
