@@ -95,11 +95,7 @@ void LogPanel::Step(bool forward) {
     OpenFind();
     return;
   }
-  if (forward) {
-    find_->Next();
-  } else {
-    find_->Previous();
-  }
+  find_->Step(forward);
   Show();
 }
 

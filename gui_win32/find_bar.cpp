@@ -87,11 +87,7 @@ void FindBar::Step(bool forward) {
     Show();
     return;
   }
-  if (forward) {
-    find_.Next();
-  } else {
-    find_.Previous();
-  }
+  find_.Step(forward);
   Refresh();
 }
 

@@ -172,23 +172,14 @@ void LogFind::SetText(std::u16string_view text) {
   RestartCount();
 }
 
-void LogFind::Next() {
+void LogFind::Step(bool forward) {
   if (folded_.empty()) return;
   const std::optional<FindMatch> before = current_;
-  MakeCurrent(Search(before.value_or(FindMatch{pane_.FirstLine(), -1, 0}), true));
+  MakeCurrent(Search(before.value_or(FindMatch{pane_.FirstLine(), -1, 0}), forward));
   if (Counting() || !before || !current_) {
     RestartCount();
-  } else {
+  } else if (forward) {
     before_current_ = *current_ > *before ? before_current_ + 1 : 0;
-  }
-}
-
-void LogFind::Previous() {
-  if (folded_.empty()) return;
-  const std::optional<FindMatch> before = current_;
-  MakeCurrent(Search(before.value_or(FindMatch{pane_.FirstLine(), -1, 0}), false));
-  if (Counting() || !before || !current_) {
-    RestartCount();
   } else {
     before_current_ = *current_ < *before ? before_current_ - 1 : total_ - 1;
   }

@@ -38,9 +38,9 @@ class LogFind {
   // The text to find, as the player types it. The first match at or after the top line in
   // sight becomes current (the search wraps at the end); without one nothing is selected.
   void SetText(std::u16string_view text);
-  // The match after or before the current one, wrapping at either end of the log.
-  void Next();
-  void Previous();
+  // The match after (`forward`) or before the current one, wrapping at either end of the
+  // log.
+  void Step(bool forward);
   std::optional<FindMatch> Current() const { return current_; }
   // Every match in one line, left to right, for marking them in the pane.
   std::vector<FindMatch> MatchesIn(int line) const;
