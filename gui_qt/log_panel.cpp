@@ -100,7 +100,7 @@ void LogPanel::Step(bool forward) {
 }
 
 void LogPanel::Show() {
-  view_->Refresh();
+  view_->ShowSelection();
   count_->setText(FromUtf16(find_->CountText()));
   if (find_->Counting()) counting_.start(0, this);
 }

@@ -310,6 +310,19 @@ void LogView::timerEvent(QTimerEvent* event) {
   Sync();
 }
 
+void LogView::ShowSelection() {
+  Sync();
+  const auto [from, to] = model_.Selection();
+  if (from == to || from.line != to.line) return;
+  const LineLayout shown(ShownText(from.line), FontOf(log_.Line(from.line).style));
+  const int start = kMargin + qRound(shown.row.cursorToX(from.column));
+  const int end = kMargin + qRound(shown.row.cursorToX(to.column));
+  QScrollBar* sideways = horizontalScrollBar();
+  const int width = viewport()->width();
+  if (end > sideways->value() + width - kMargin) sideways->setValue(end - width + kMargin);
+  if (start < sideways->value() + kMargin) sideways->setValue(start - kMargin);
+}
+
 void LogView::SetMarks(const LogFind* find) {
   marks_ = find;
   viewport()->update();

@@ -32,8 +32,9 @@ class LogView : public QAbstractScrollArea {
   QString SelectedText() const;
 
   LogPaneModel& Model() { return model_; }
-  // The scroll bars and the picture after the model was changed from outside.
-  void Refresh() { Sync(); }
+  // After the model's selection was set from outside: the scroll bars, the picture, and the
+  // pane scrolled sideways so that the selection is in sight.
+  void ShowSelection();
   // The matches of a search to mark lightly, or none.
   void SetMarks(const LogFind* find);
   // What "Suchen..." in the context menu does.

@@ -92,7 +92,7 @@ void FindBar::Step(bool forward) {
 }
 
 void FindBar::Refresh() {
-  pane_.Refresh();
+  pane_.ShowSelection();
   SetWindowTextW(count_, reinterpret_cast<const wchar_t*>(find_.CountText().c_str()));
   if (find_.Counting()) CountLater();
 }

@@ -399,6 +399,24 @@ void LogPane::Copy() const {
   CloseClipboard();
 }
 
+void LogPane::ShowSelection() {
+  const auto [from, to] = model_.Selection();
+  if (from != to && from.line == to.line) {
+    const std::u16string text = model_.ShownText(from.line);
+    const LogStyle style = log_.Line(from.line).style;
+    HDC dc = GetDC(window_);
+    const int start = margin_ + TextWidth(dc, style, text, from.column);
+    const int end = margin_ + TextWidth(dc, style, text, to.column);
+    ReleaseDC(window_, dc);
+    RECT client = {};
+    GetClientRect(window_, &client);
+    const int width = static_cast<int>(client.right);
+    if (end > x_offset_ + width - margin_) x_offset_ = end - width + margin_;
+    if (start < x_offset_ + margin_) x_offset_ = std::max(0, start - margin_);
+  }
+  Sync();
+}
+
 void LogPane::SetMarks(const LogFind* find) {
   marks_ = find;
   InvalidateRect(window_, nullptr, FALSE);

@@ -40,8 +40,9 @@ class LogPane {
   void ColorsChanged();
 
   LogPaneModel& Model() { return model_; }
-  // The scroll bars and the picture after the model was changed from outside.
-  void Refresh() { Sync(); }
+  // After the model's selection was set from outside: the scroll bars, the picture, and the
+  // pane scrolled sideways so that the selection is in sight.
+  void ShowSelection();
   // The matches of a search to mark lightly, or none.
   void SetMarks(const LogFind* find);
   // What "Suchen..." in the context menu does.

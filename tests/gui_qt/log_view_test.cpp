@@ -104,6 +104,7 @@ TEST(LogPanelTest, FindsTypedTextAndStepsThroughTheMatches) {
                       : i == 150
                           ? "[Bob] passwort? \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"
                       : i == 290 ? "[Mia] Passwort vergessen"
+                      : i == 200 ? std::string(300, 'x') + " Drachenei"
                                  : "Zeile " + std::to_string(i));
   }
   LogPanel panel(log, nullptr);
@@ -143,7 +144,10 @@ TEST(LogPanelTest, FindsTypedTextAndStepsThroughTheMatches) {
   type(QString::fromUtf8("ПАРОЛЬ"));
   EXPECT_EQ(panel.View().SelectedText(), QString::fromUtf8("Пароль"));
   EXPECT_EQ(count->text(), "1 von 1");
-  type("Drache");
+  type("drachenEI");
+  EXPECT_EQ(count->text(), "1 von 1");
+  EXPECT_GT(panel.View().horizontalScrollBar()->value(), 0) << "the match far right is in sight";
+  type("Greif");
   EXPECT_EQ(count->text(), "Keine Treffer");
 
   QTest::keyClick(field, Qt::Key_Escape);

@@ -120,6 +120,7 @@ TEST_F(LogPaneTest, FindBarFindsTypedTextAndStepsThroughTheMatches) {
                        : i == 150
                            ? "[Bob] passwort? \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"
                        : i == 290 ? "[Mia] Passwort vergessen"
+                       : i == 200 ? std::string(300, 'x') + " Drachenei"
                                   : "Zeile " + std::to_string(i));
   }
   FindBar bar(parent_, *pane_, log_);
@@ -160,7 +161,14 @@ TEST_F(LogPaneTest, FindBarFindsTypedTextAndStepsThroughTheMatches) {
   EXPECT_EQ(press(VK_RETURN, true), Seen(L"Passwort", L"3 von 3"));
   SetWindowTextW(field, L"\u041F\u0410\u0420\u041E\u041B\u042C");  // "ПАРОЛЬ"
   EXPECT_EQ(seen(), Seen(L"\u041F\u0430\u0440\u043E\u043B\u044C", L"1 von 1"));
-  SetWindowTextW(field, L"Drache");
+  SetWindowTextW(field, L"drachenEI");
+  EXPECT_EQ(seen().second, L"1 von 1");
+  SCROLLINFO sideways = {};
+  sideways.cbSize = sizeof sideways;
+  sideways.fMask = SIF_POS;
+  GetScrollInfo(pane_->Handle(), SB_HORZ, &sideways);
+  EXPECT_GT(sideways.nPos, 0) << "the match far right is in sight";
+  SetWindowTextW(field, L"Greif");
   EXPECT_EQ(seen().second, L"Keine Treffer");
 
   press(VK_ESCAPE, false);
