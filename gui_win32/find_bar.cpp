@@ -30,10 +30,10 @@ int Scaled(int value, UINT dpi) {
 
 }  // namespace
 
-FindBar::FindBar(HWND window, LogPane& pane, ConversationLog& log)
-    : window_(window),
-      pane_(pane),
+FindBar::FindBar(HWND window, LogPane& pane, ConversationLog& log, std::function<void()> relayout)
+    : pane_(pane),
       log_(log),
+      relayout_(std::move(relayout)),
       find_(pane.Model()),
       field_(Child(window, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, kFieldId, WS_EX_CLIENTEDGE)),
       next_(Child(window, L"BUTTON", L"&Weiter", WS_TABSTOP | BS_PUSHBUTTON, kNextId)),
@@ -60,10 +60,7 @@ void FindBar::Show() {
     open_ = true;
     for (HWND child : {field_, next_, previous_, count_}) ShowWindow(child, SW_SHOW);
     pane_.SetMarks(&find_);
-    // The window lays the pane and the bar out anew.
-    RECT client = {};
-    GetClientRect(window_, &client);
-    SendMessageW(window_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    relayout_();
   }
   SetFocus(field_);
   SendMessageW(field_, EM_SETSEL, 0, -1);
@@ -77,9 +74,7 @@ void FindBar::Close() {
   for (HWND child : {field_, next_, previous_, count_}) ShowWindow(child, SW_HIDE);
   pane_.SetMarks(nullptr);
   SetFocus(pane_.Handle());
-  RECT client = {};
-  GetClientRect(window_, &client);
-  SendMessageW(window_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+  relayout_();
 }
 
 void FindBar::Step(bool forward) {

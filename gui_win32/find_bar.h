@@ -2,6 +2,7 @@
 
 #include "gui_win32/windows_api.h"
 
+#include <functional>
 #include <memory>
 
 #include "gui_win32/log_pane.h"
@@ -17,7 +18,8 @@ namespace velmor {
 // Main thread only.
 class FindBar {
  public:
-  FindBar(HWND window, LogPane& pane, ConversationLog& log);
+  // `relayout` places the pane and the bar anew, after the bar opened or closed.
+  FindBar(HWND window, LogPane& pane, ConversationLog& log, std::function<void()> relayout);
   ~FindBar();
   FindBar(const FindBar&) = delete;
   FindBar& operator=(const FindBar&) = delete;
@@ -39,9 +41,9 @@ class FindBar {
   void Refresh();
   void CountLater();
 
-  HWND window_;
   LogPane& pane_;
   ConversationLog& log_;
+  std::function<void()> relayout_;
   LogFind find_;
   HWND field_;
   HWND next_;

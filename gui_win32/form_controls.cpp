@@ -85,7 +85,8 @@ HWND FormControls::Create(TControl& control, int id) {
       return nullptr;  // only a place for its children, which are the window's own
     case ControlKind::kLogPane:
       log_pane_ = std::make_unique<LogPane>(window_, id, static_cast<TLogPane&>(control));
-      find_bar_ = std::make_unique<FindBar>(window_, *log_pane_, static_cast<TLogPane&>(control));
+      find_bar_ = std::make_unique<FindBar>(window_, *log_pane_, static_cast<TLogPane&>(control),
+                                            [this] { Layout(dpi_, font_); });
       return log_pane_->Handle();
     case ControlKind::kGroupBox:
       style = BS_GROUPBOX;

@@ -123,7 +123,7 @@ TEST_F(LogPaneTest, FindBarFindsTypedTextAndStepsThroughTheMatches) {
                        : i == 200 ? std::string(300, 'x') + " Drachenei"
                                   : "Zeile " + std::to_string(i));
   }
-  FindBar bar(parent_, *pane_, log_);
+  FindBar bar(parent_, *pane_, log_, [] {});
   find_bar = &bar;
   bar.Show();
   HWND field = GetFocus();
