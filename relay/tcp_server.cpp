@@ -109,7 +109,7 @@ void TIdTCPServer::Activate() {
         return taken.port == port &&
                (taken.address == address || taken.address == 0 || address == 0);
       };
-      if (port != 0 && std::ranges::any_of(state->listening, same_port)) {
+      if (port != 0 && std::any_of(state->listening.begin(), state->listening.end(), same_port)) {
         throw Exception(kAddressInUse);
       }
       ReportAddressInUse([&] { binding->Listener.Bind(address, port); });

@@ -5,9 +5,9 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
-#include <ranges>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +35,10 @@ bool IsStartOrEndLine(LogLineView line);
 // logged line does. Lines are told by what they are, not counted: a failed start-up writes
 // no start line, and a log still running, or one left behind by a run that never reached
 // its exit, has no end line yet.
-template <std::ranges::input_range Lines>
+template <typename Lines>
 bool WorthALogFile(const Lines& lines) {
-  return std::ranges::any_of(lines, [](LogLineView line) { return !IsStartOrEndLine(line); });
+  return std::any_of(lines.begin(), lines.end(),
+                     [](LogLineView line) { return !IsStartOrEndLine(line); });
 }
 
 // Writes `content` as the log file `name` in the folder (empty: the working directory) and
@@ -72,11 +73,45 @@ class ConversationLog {
   int LineCount() const { return static_cast<int>(records_.size()); }
   // Throws std::out_of_range for an index that is no line.
   LogLineView Line(int index) const;
-  // Every line, oldest first: a random-access range of LogLineViews.
-  auto Lines() const {
-    return std::views::iota(0, LineCount()) |
-           std::views::transform([this](int index) { return Line(index); });
-  }
+  // Every line, oldest first, as LogLineViews.
+  class LineRange {
+   public:
+    class Iterator {
+     public:
+      using iterator_category = std::forward_iterator_tag;
+      using value_type = LogLineView;
+      using difference_type = std::ptrdiff_t;
+      using pointer = void;
+      using reference = LogLineView;
+
+      Iterator() = default;
+      Iterator(const ConversationLog* log, int index) : log_(log), index_(index) {}
+      LogLineView operator*() const { return log_->Line(index_); }
+      Iterator& operator++() {
+        ++index_;
+        return *this;
+      }
+      Iterator operator++(int) {
+        Iterator before = *this;
+        ++index_;
+        return before;
+      }
+      bool operator==(const Iterator& other) const { return index_ == other.index_; }
+
+     private:
+      const ConversationLog* log_ = nullptr;
+      int index_ = 0;
+    };
+
+    explicit LineRange(const ConversationLog& log) : log_(log) {}
+    Iterator begin() const { return {&log_, 0}; }
+    Iterator end() const { return {&log_, log_.LineCount()}; }
+    std::size_t size() const { return static_cast<std::size_t>(log_.LineCount()); }
+
+   private:
+    const ConversationLog& log_;
+  };
+  LineRange Lines() const { return LineRange(*this); }
 
   // Hooks for the view and the live log file, called in the order they were added; each
   // sees each new line once, so it never needs to go over the whole log again. The line

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <ranges>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,7 +26,8 @@ struct RtfFont {
 // The pieces below are what it is made of, in this order, for a writer that adds lines to
 // a document already on disk: RtfDocumentStart, the colour table, RtfBodyStart, one
 // RtfParagraph per line, kRtfDocumentEnd.
-template <std::ranges::random_access_range Lines>
+// `Lines`: a vector or span of LogLines, or ConversationLog::Lines().
+template <typename Lines>
 std::string RtfDocument(const Lines& lines, const RtfFont& font);
 
 // The colour table: entry 0 is the reader's default colour, so used colours start at 1.
@@ -74,11 +74,11 @@ inline constexpr std::string_view kRtfDocumentEnd = "}\n";
 //   for readers that know no Unicode.
 void AppendRtfText(std::string& out, std::string_view text);
 
-template <std::ranges::random_access_range Lines>
+template <typename Lines>
 std::string RtfDocument(const Lines& lines, const RtfFont& font) {
   RtfColorTable colors;
   std::vector<int> color_index;
-  color_index.reserve(std::ranges::size(lines));
+  color_index.reserve(lines.size());
   std::size_t text_size = 0;
   for (const LogLineView line : lines) {
     color_index.push_back(colors.IndexOf(line.color));
