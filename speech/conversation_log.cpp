@@ -54,7 +54,6 @@ std::string LogFileName(const std::tm& when) {
          TwoDigits(when.tm_mday) + "_" + TwoDigits(when.tm_hour) + TwoDigits(when.tm_min) + ".rtf";
 }
 
-
 std::string ClaimLogFileName(const fs::path& staged, const std::string& folder,
                              const std::string& name) {
   const fs::path folder_path = PathFromText(folder);
