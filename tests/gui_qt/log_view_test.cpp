@@ -99,14 +99,7 @@ TEST_F(LogViewTest, FollowsTheEndOnlyWhileScrolledToIt) {
 // ends, the count says where the current match stands; case is ignored in every script.
 TEST(LogPanelTest, FindsTypedTextAndStepsThroughTheMatches) {
   ConversationLog log;
-  for (int i = 0; i < 300; ++i) {
-    log.AppendLogLine(i == 10 ? "[Quest] Das PASSWORT ist Rabe"
-                      : i == 150
-                          ? "[Bob] passwort? \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"
-                      : i == 290 ? "[Mia] Passwort vergessen"
-                      : i == 200 ? std::string(300, 'x') + " Drachenei"
-                                 : "Zeile " + std::to_string(i));
-  }
+  for (int i = 0; i < testing::kFindTestLines; ++i) log.AppendLogLine(testing::FindTestLine(i));
   LogPanel panel(log, nullptr);
   panel.resize(400, 200);
   panel.show();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_win32/find_bar.h"
+#include "tests/support/unicode_texts.h"
 
 #include <string>
 
@@ -115,14 +116,7 @@ TEST_F(LogPaneTest, SelectsAndCopiesAcrossLinesStaysLeftAndLetsTabLeave) {
 // step through the matches across the log's ends; the count says where the current match
 // stands; case is ignored in every script; Escape closes the bar.
 TEST_F(LogPaneTest, FindBarFindsTypedTextAndStepsThroughTheMatches) {
-  for (int i = 0; i < 300; ++i) {
-    log_.AppendLogLine(i == 10 ? "[Quest] Das PASSWORT ist Rabe"
-                       : i == 150
-                           ? "[Bob] passwort? \xD0\x9F\xD0\xB0\xD1\x80\xD0\xBE\xD0\xBB\xD1\x8C"
-                       : i == 290 ? "[Mia] Passwort vergessen"
-                       : i == 200 ? std::string(300, 'x') + " Drachenei"
-                                  : "Zeile " + std::to_string(i));
-  }
+  for (int i = 0; i < testing::kFindTestLines; ++i) log_.AppendLogLine(testing::FindTestLine(i));
   FindBar bar(parent_, *pane_, log_, [] {});
   find_bar = &bar;
   bar.Show();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 // What players on shards around the world write, as UTF-8: one table for every test of the
 // way from a Unicode speech packet to the pane and the log files.
@@ -15,5 +16,16 @@ inline constexpr std::array<const char*, 6> kUnicodeTexts = {
     "\u0100 am Anfang",                                             // Ā am Anfang
     "Gr\u00FC\u00DFe f\u00FCr 5 \u20AC \u2013 \u201Eso\u201C",  // Grüße für 5 € – „so“
 };
+
+// The log the find bar tests of both desktops search: 300 lines, "passwort" in three cases
+// at lines 10, 150 (beside a Cyrillic word) and 290, and a match far right at line 200.
+inline std::string FindTestLine(int i) {
+  if (i == 10) return "[Quest] Das PASSWORT ist Rabe";
+  if (i == 150) return "[Bob] passwort? \u041F\u0430\u0440\u043E\u043B\u044C";  // Пароль
+  if (i == 200) return std::string(300, 'x') + " Drachenei";
+  if (i == 290) return "[Mia] Passwort vergessen";
+  return "Zeile " + std::to_string(i);
+}
+inline constexpr int kFindTestLines = 300;
 
 }  // namespace velmor::testing
